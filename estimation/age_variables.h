@@ -99,6 +99,9 @@ struct AgeVariables {
   int MaxOff = 0;
   std::vector<double> Factor;              // 1..MaxNumAgeClass
   std::vector<double> SamplingPrbPrt;      // 1..K (known proportions when given)
+  // Sizes of the parameter vector, set by FindEstimates: NDim1 = K-1
+  // shares, NDim2 = K sizes, NCom = 2K-1 (S known) or 3K-1 entries.
+  int NDim1 = 0, NDim2 = 0, NCom = 0;
   Table2<int> SexAgeSize0;
   std::array<Table2<int>, 3> PODyadCounts0;  // [s](0..MaxNumAgeClass, 1..MaxNumAgeClass)
   std::array<Table2<int>, 3> NumOff0;        // [s](0..SmplSize, 1..MaxNumAgeClass)

@@ -9,4 +9,14 @@ namespace estimation {
 // X[1..LenX] (resized here).
 void FindEstimates(AgeVariables& av, int MaxSize, int NumStart, int K, int LenX,
                    std::vector<double>& X);
+
+// Work done by one search (for benchmarks and tests).
+struct SearchStats {
+  long long FuncEvaluations = 0;  // every objective evaluation, start tests included
+  int FailedStarts = 0;           // starts that gave 1e300 and a zero point
+  long long Redraws = 0;          // start points drawn again after an inadmissible draw
+};
+// The same search, also reporting its work in stats.
+void FindEstimates(AgeVariables& av, int MaxSize, int NumStart, int K, int LenX,
+                   std::vector<double>& X, SearchStats& stats);
 }  // namespace estimation

@@ -1,10 +1,135 @@
-// Placeholder until this step is built.
+// Main routine of the main program: banner, control file, copy for the
+// companion program, set-up, the estimation pass, the bootstrap, the report.
 #include "estimation/main_flow.h"
-#include <stdexcept>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+
+#include "common/fixed_format.h"
+#include "common/index_sort.h"
+#include "estimation/bootstrap.h"
+#include "estimation/control_reader.h"
+#include "estimation/estimation_pass.h"
+#include "estimation/report.h"
+#include "estimation/wall_clock.h"
+
 namespace estimation {
-void ShowVersion(std::ostream&) {}
-void Sleeping(float) {}
-void Initiate(AgeVariables&) {}
-void RemoveFile(const std::string&) {}
-void CopyFile(const std::string&, const std::string&) {}
-int RunMain(AgeVariables&) { return 1; } }
+
+namespace {
+
+constexpr const char* kVersion = "1.1";
+constexpr const char* kBuild = "20160719";
+constexpr const char* kControlFile = "Tavimorelund.dat";
+constexpr const char* kSampleFile = "AgeSexGtype.dat";
+constexpr std::size_t kPathLength = 999;
+
+// Stops the run: the message on the console, the stop text on standard error.
+int StopOnError(AgeVariables& av, const std::string& message) {
+  *av.Console << " StopOnError: " << message << '\n';
+  av.Console->flush();
+  std::cerr << "program terminated by StopOnError" << std::endl;
+  return 1;
+}
+
+// Results of the pass on the original data go into layer 0.
+void StoreOriginalPass(AgeVariables& av, const PassResult& result) {
+  av.NeEstimate[0] = result.Ne;
+  for (std::size_t k = 1; k <= 3; ++k) {
+    av.GIEstimate[k][0] = result.GI[k];
+    for (std::size_t s = 1; s <= 2; ++s) av.Var[k][s][0] = result.Var[k][s];
+  }
+}
+
+void RunSteps(AgeVariables& av) {
+  ShowVersion(*av.Console);
+  ReadData(av);
+  RemoveFile(kSampleFile);
+  CopyFile(kControlFile, kSampleFile);
+  Initiate(av);
+  PassResult result;
+  EstimateByMarker(av, 0, result, av.NumAgeClass, av.Estimate[0]);
+  StoreOriginalPass(av, result);
+  if (av.NumCI95Sample >= 1) FindCI95(av);
+  Output(av);
+}
+
+}  // namespace
+
+void ShowVersion(std::ostream& out) {
+  const std::string line = common::RepeatChar('-', 82);
+  out << '\n'
+      << line << '\n'
+      << "Tavimorelund, Version " << common::TrimBoth(kVersion) << ", Build " << kBuild << '\n'
+      << "Estimates reproductive share, size and sampling rate of each sex and age class, Ne"
+      << '\n'
+      << "from parentage within a sample" << '\n'
+      << line << '\n'
+      << '\n'
+      << '\n';
+  out.flush();
+  Sleeping(1.0f);
+}
+
+// Busy wait on the local time of day, as the start-up pause is wall-clock time.
+void Sleeping(float seconds) {
+  const double target_ms = 1000.0 * static_cast<double>(seconds);
+  const long long first = MsOfDay(LocalNow());
+  while (static_cast<double>(ElapsedMsOfDay(first, MsOfDay(LocalNow()))) < target_ms) {
+  }
+}
+
+void Initiate(AgeVariables& av) {
+  for (EstimateBlock& layer : av.Estimate) layer.Reset(1, av.NumAgeClass[0], 1, 4, 0.0);
+  av.Rng.Idum = -1234;
+  const char* path = std::getenv("PATH");
+  const std::string path_string =
+      path == nullptr ? std::string() : std::string(path).substr(0, kPathLength);
+  av.CrrtOS = (!path_string.empty() && path_string[0] == '/') ? 2 : 1;
+}
+
+void RemoveFile(const std::string& name) {
+  namespace fs = std::filesystem;
+  const fs::path p = common::TrimBoth(name);
+  std::error_code ec;
+  if (p.empty() || !fs::exists(p, ec) || fs::is_directory(p, ec)) return;
+  fs::remove(p, ec);
+}
+
+// Every line is copied whole (no line-length limit, so long individual lines
+// reach the companion program intact), without its trailing blanks.
+void CopyFile(const std::string& from, const std::string& to) {
+  const std::string source = common::TrimBoth(from);
+  std::error_code ec;
+  if (!std::filesystem::exists(source, ec) || std::filesystem::is_directory(source, ec)) return;
+  std::ifstream in(source, std::ios::binary);
+  if (!in) return;
+  std::ofstream out(common::TrimBoth(to), std::ios::binary | std::ios::trunc);
+  if (!out) return;
+  std::string line;
+  while (std::getline(in, line)) {
+    const std::size_t end = line.find_last_not_of(' ');
+    line.erase(end == std::string::npos ? 0 : end + 1);
+    out << line << '\n';
+  }
+}
+
+int RunMain(AgeVariables& av) {
+  try {
+    RunSteps(av);
+  } catch (const StopError& e) {
+    return StopOnError(av, e.what());
+  } catch (const common::SortStackOverflow&) {
+    return StopOnError(av, "StackError in subroutine indexx");
+  }
+  av.Console->flush();
+  if (!*av.Console) {
+    std::cerr << "Error in writing to standard output" << std::endl;
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace estimation

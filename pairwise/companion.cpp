@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <stdexcept>
 
 #include "common/index_sort.h"
 #include "pairwise/data_process.h"
@@ -23,6 +24,8 @@ void RunSteps(Variables& v, std::ostream& console) {
     for (int k = 1; k <= 2; ++k) v.CandidateLogL[k].assign(static_cast<std::size_t>(nc) + 1, 0.0);
   } catch (const std::bad_alloc&) {
     throw CompanionStop({}, true);
+  } catch (const std::length_error&) {
+    throw CompanionStop({}, true);
   }
   DataProcess(v);
   BuildErrorModel(v);
@@ -39,10 +42,13 @@ int RunCompanion(std::ostream& console) {
   } catch (const CompanionStop& stop) {
     return StopOnError(stop, console);
   } catch (const common::SortStackOverflow& e) {
+    // An overflowing sort stops like any fatal error instead of pausing.
     std::array<std::string, 5> lines{};
     lines[0] = e.what();
     return StopOnError(CompanionStop(lines), console);
   } catch (const std::bad_alloc&) {
+    return StopOnError(CompanionStop({}, true), console);
+  } catch (const std::length_error&) {
     return StopOnError(CompanionStop({}, true), console);
   }
   console.flush();

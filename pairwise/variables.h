@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "pairwise/likelihood_tables.h"
+#include "pairwise/uniform_rng.h"
+
 namespace pairwise {
 
 constexpr int kIdLen = 20;
@@ -94,6 +97,7 @@ struct Variables {
 
   // Likelihoods.
   std::array<std::vector<double>, 3> CandidateLogL;  // [k][1..NC]
+  LikelihoodTables LikTables;  // per-locus lookup tables (BuildLikelihoodTables)
   // Pair table: one S x S single-precision table serves both sexes, since
   // both sex columns hold the same values. PairLogL(offspring m, candidate l).
   std::vector<float> PrbPOPairData;
@@ -108,6 +112,8 @@ struct Variables {
 
   // Thresholds (SimuVariables): [sex 1..2][level 1..10].
   std::array<std::array<double, 11>, 3> Threshold{}, Threshold2{};
+  // Uniform generator of the threshold trials: fixed start, never reseeded.
+  UniformRng SimuRng;
 
  private:
   std::size_t Offset(int a, int l, int i) const {

@@ -1,0 +1,220 @@
+// Genotype draws of the threshold trials. Every uniform is drawn in a fixed
+// order (loci in order, the first allele before the second), so one input
+// gives one stream of draws and one set of thresholds.
+#include "pairwise/simu_genotype.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "common/fixed_format.h"
+#include "pairwise/likelihood.h"
+
+namespace pairwise {
+
+namespace {
+
+constexpr double kTiny = 1e-300;  // a rate at or below this is taken as zero
+
+bool AllLociDominant(const Variables& v) {
+  for (int l = 1; l <= v.NumLoci; ++l)
+    if (v.DominantMarker[l] != 1) return false;
+  return true;
+}
+
+// Genotype classes 11, 12, 22 of a dominant locus, cumulated; the last entry
+// 2.0 lies above every uniform.
+void FillDominantClasses(const Variables& v, int l, double* cum) {
+  const double p1 = v.ObsAlleleFre(l, 1);
+  const double p2 = v.ObsAlleleFre(l, 2);
+  cum[1] = p1 * p1;
+  cum[2] = p1 * p1 + 2.0 * p1 * p2;
+  cum[3] = 2.0;
+}
+
+// Running sums of the allele frequencies, the locus's last allele 2.0.
+void FillAlleleClasses(const Variables& v, int l, double* cum) {
+  const int n = v.ObsNumAllele[l];
+  double sum = 0.0;
+  for (int i = 1; i < n; ++i) {
+    sum += v.ObsAlleleFre(l, i);
+    cum[i] = sum;
+  }
+  if (n >= 1) cum[n] = 2.0;
+}
+
+// First allele i in from..n whose cumulative frequency reaches u; 0 when the
+// locus has no allele.
+int FirstAlleleReaching(const double* cum, int from, int n, float u) {
+  const double x = static_cast<double>(u);
+  for (int i = from; i <= n; ++i)
+    if (cum[i] >= x) return i;
+  return n >= 1 ? n : 0;
+}
+
+// Allele after an "other" typing error: 1 + round(U * (n - 1)), the product
+// in single precision.
+int ErroneousAllele(int n, float u) {
+  const float x = u * static_cast<float>(n - 1);
+  return 1 + static_cast<int>(common::RoundHalfAway(static_cast<double>(x)));
+}
+
+}  // namespace
+
+double LocusMissingRate(const Variables& v, int l) {
+  int untyped = 0;
+  for (int i = 1; i <= v.SmplSize; ++i)
+    if (v.IndivGtype(1, l, i) < 1) ++untyped;
+  for (int k = 1; k <= 2; ++k)
+    for (int c = 1; c <= v.NumCandidate[k]; ++c)
+      if (v.CndGtype(1, l, c, k) < 1) ++untyped;
+  const int total = v.NumCandidate[1] + v.NumCandidate[2] + v.SmplSize;
+  return static_cast<double>(untyped) / static_cast<double>(total);
+}
+
+SimuTables BuildSimuTables(const Variables& v) {
+  SimuTables t;
+  t.NumLoci = v.NumLoci;
+  t.AllDominant = AllLociDominant(v);
+  t.NumClass = t.AllDominant ? 3 : v.MaxObsNumAllele;
+  t.MarkerErrorFreeQ = v.MarkerErrorFreeQ;
+  const auto width = static_cast<std::size_t>(t.NumClass + 1);
+  t.CumulativeAlleleFreData.assign(width * static_cast<std::size_t>(v.NumLoci), 0.0);
+  t.MissingRate.assign(static_cast<std::size_t>(v.NumLoci) + 1, 0.0);
+  t.Locus.assign(static_cast<std::size_t>(v.NumLoci) + 1, SimuLocus{});
+  for (int l = 1; l <= v.NumLoci; ++l) {
+    double* cum = &t.CumulativeAlleleFreData[static_cast<std::size_t>(l - 1) * width];
+    if (t.AllDominant) FillDominantClasses(v, l, cum); else FillAlleleClasses(v, l, cum);
+    t.MissingRate[l] = LocusMissingRate(v, l);
+    if (t.MissingRate[l] > kTiny) t.AnyGtypeMissingQ = true;
+    SimuLocus& s = t.Locus[l];
+    s.NumAllele = v.ObsNumAllele[l];
+    s.Dominant = v.DominantMarker[l] == 1;
+    s.DropRate = v.DropRate[l];
+    s.OtherErrorRate = v.OtherErrorRate[l];
+    s.MissingRate = t.MissingRate[l];
+    s.Cum = cum;
+  }
+  return t;
+}
+
+void SimuGenotype(const SimuTables& t, UniformRng& rng, int* G) {
+  for (int l = 1; l <= t.NumLoci; ++l) {
+    const SimuLocus& s = t.Locus[l];
+    const float u1 = rng.Uniform();
+    const float u2 = rng.Uniform();
+    const float lo = std::min(u1, u2), hi = std::max(u1, u2);
+    int* g = G + 2 * (l - 1);
+    g[0] = FirstAlleleReaching(s.Cum, 1, s.NumAllele, lo);
+    g[1] = g[0] == 0 ? 0 : FirstAlleleReaching(s.Cum, g[0], s.NumAllele, hi);
+  }
+}
+
+void SimuDomGenotype(const SimuTables& t, UniformRng& rng, int* G) {
+  for (int l = 1; l <= t.NumLoci; ++l) {
+    const double u = static_cast<double>(rng.Uniform());
+    const double* cum = t.Locus[l].Cum;
+    int* g = G + 2 * (l - 1);
+    if (u <= cum[1]) {
+      g[0] = 1; g[1] = 1;
+    } else if (u <= cum[2]) {
+      g[0] = 1; g[1] = 2;
+    } else {
+      g[0] = 2; g[1] = 2;
+    }
+  }
+}
+
+void SimuOffspring(const SimuTables& t, UniformRng& rng, const int* parent1, const int* parent2,
+                   int* G) {
+  for (int l = 1; l <= t.NumLoci; ++l) {
+    const int base = 2 * (l - 1);
+    const float u1 = rng.Uniform();
+    const float u2 = rng.Uniform();
+    G[base] = parent1[base + (u1 >= 0.5f ? 1 : 0)];
+    G[base + 1] = parent2[base + (u2 >= 0.5f ? 1 : 0)];
+  }
+}
+
+namespace {
+
+// Dropout of a heterozygote: one of its alleles, chosen by a fresh uniform,
+// is seen twice.
+void ApplyDropout(const SimuLocus& s, UniformRng& rng, int* g) {
+  if (!(s.DropRate > kTiny) || g[0] == g[1]) return;
+  if (!(s.DropRate > static_cast<double>(rng.Uniform()))) return;
+  if (rng.Uniform() < 0.5f) g[1] = g[0]; else g[0] = g[1];
+}
+
+// Other typing errors, allele 1 then allele 2, each with its own draws.
+void ApplyOtherErrors(const SimuLocus& s, UniformRng& rng, int* g) {
+  if (!(s.OtherErrorRate > kTiny)) return;
+  for (int a = 0; a < 2; ++a)
+    if (s.OtherErrorRate > static_cast<double>(rng.Uniform()))
+      g[a] = ErroneousAllele(s.NumAllele, rng.Uniform());
+}
+
+// A dominant locus shows its phenotype; a codominant one keeps allele 1 first.
+void Normalise(const SimuLocus& s, int* g) {
+  if (s.Dominant) {
+    if (g[0] != g[1]) { g[0] = 1; g[1] = 1; }
+  } else if (g[0] > g[1]) {
+    std::swap(g[0], g[1]);
+  }
+}
+
+}  // namespace
+
+void SimuGenotypeChange(const SimuTables& t, UniformRng& rng, int* G) {
+  if (!t.MarkerErrorFreeQ) {
+    for (int l = 1; l <= t.NumLoci; ++l) {
+      ApplyDropout(t.Locus[l], rng, G + 2 * (l - 1));
+      ApplyOtherErrors(t.Locus[l], rng, G + 2 * (l - 1));
+    }
+  }
+  for (int l = 1; l <= t.NumLoci; ++l) Normalise(t.Locus[l], G + 2 * (l - 1));
+  if (t.AnyGtypeMissingQ) {
+    for (int l = 1; l <= t.NumLoci; ++l) {
+      const SimuLocus& s = t.Locus[l];
+      if (!(s.MissingRate > kTiny)) continue;
+      if (s.MissingRate > static_cast<double>(rng.Uniform())) {
+        G[2 * (l - 1)] = 0;
+        G[2 * (l - 1) + 1] = 0;
+      }
+    }
+  }
+}
+
+}  // namespace pairwise
+
+namespace pairwise {
+
+// Every genotype that a simulated locus can show is filled at once: alleles
+// 1..ObsNumAllele at a codominant locus, phenotypes 1 and 2 at a dominant one.
+SingleGtypeLogCache::SingleGtypeLogCache(const Variables& v) {
+  const int m = v.MaxObsNumAllele;
+  gidWidth_ = static_cast<std::size_t>(m + 1);
+  gid_ = v.GenotypeID2Data;
+  width_ = static_cast<std::size_t>(std::max(v.MaxNumGenotype, 2) + 1);
+  dominant_.assign(static_cast<std::size_t>(v.NumLoci) + 1, 0);
+  lnP_.assign(width_ * static_cast<std::size_t>(v.NumLoci), 1.0);
+  for (int l = 1; l <= v.NumLoci; ++l) {
+    dominant_[static_cast<std::size_t>(l)] = v.DominantMarker[l] == 1 ? 1 : 0;
+    const int n = v.ObsNumAllele[l];
+    if (n <= 1) continue;
+    counted_.push_back(l);
+    double* row = &lnP_[static_cast<std::size_t>(l - 1) * width_];
+    if (dominant_[static_cast<std::size_t>(l)]) {
+      row[1] = std::log(ProbSingleGtype(v, l, 1, 1));
+      row[2] = std::log(ProbSingleGtype(v, l, 2, 2));
+      continue;
+    }
+    for (int a1 = 1; a1 <= n; ++a1)
+      for (int a2 = a1; a2 <= n; ++a2) {
+        const int g[2] = {a1, a2};
+        row[GenotypeNumber(l, g)] = std::log(ProbSingleGtype(v, l, a1, a2));
+      }
+  }
+}
+
+}  // namespace pairwise

@@ -1,0 +1,99 @@
+// Simulated multilocus genotypes for the threshold trials: draws from the
+// observed allele frequencies, Mendelian offspring, typing errors and missing
+// data at the rates of the real sample. A genotype is 2*NumLoci codes in the
+// IndivG layout (slot fastest); codominant loci keep allele 1 <= allele 2,
+// a dominant phenotype 1 is (1, 1) and phenotype 2 is (2, 2), untyped (0, 0).
+#pragma once
+
+#include <vector>
+
+#include "pairwise/uniform_rng.h"
+#include "pairwise/variables.h"
+
+namespace pairwise {
+
+// What the draws need of one locus, kept together for the hot loops.
+struct SimuLocus {
+  int NumAllele = 0;      // ObsNumAllele(l)
+  bool Dominant = false;
+  double DropRate = 0, OtherErrorRate = 0, MissingRate = 0;
+  const double* Cum = nullptr;  // CumulativeAlleleFre(1..nA, l), Cum[i] for class i
+};
+
+struct SimuTables {
+  int NumLoci = 0;
+  int NumClass = 0;        // nA: classes per locus of CumulativeAlleleFre
+  bool AllDominant = false;
+  bool MarkerErrorFreeQ = false;
+  bool AnyGtypeMissingQ = false;
+  std::vector<double> CumulativeAlleleFreData;  // (1..nA, 1..NumLoci), class fastest
+  std::vector<double> MissingRate;              // 1..NumLoci
+  std::vector<SimuLocus> Locus;                 // 1..NumLoci
+  double CumulativeAlleleFre(int i, int l) const {
+    return CumulativeAlleleFreData[static_cast<std::size_t>(l - 1) * static_cast<std::size_t>(NumClass + 1) +
+                                   static_cast<std::size_t>(i)];
+  }
+};
+
+// Cumulative frequency tables, missing rates and the per-locus records.
+// Reads the real genotypes, so it runs before any slot is used as scratch.
+SimuTables BuildSimuTables(const Variables& v);
+
+// Proportion of untyped genotypes at locus l over the offspring and both
+// candidate copies.
+double LocusMissingRate(const Variables& v, int l);
+
+// One genotype from the allele frequencies (two uniforms per locus).
+void SimuGenotype(const SimuTables& t, UniformRng& rng, int* G);
+// One genotype when every locus is dominant (one uniform per locus).
+void SimuDomGenotype(const SimuTables& t, UniformRng& rng, int* G);
+// Whichever of the two fits the data.
+inline void SimuParentGenotype(const SimuTables& t, UniformRng& rng, int* G) {
+  if (t.AllDominant) SimuDomGenotype(t, rng, G); else SimuGenotype(t, rng, G);
+}
+// Offspring of two true genotypes: one allele of each parent, chosen by a
+// uniform per parent and locus (below 0.5 the first allele).
+void SimuOffspring(const SimuTables& t, UniformRng& rng, const int* parent1, const int* parent2,
+                   int* G);
+// Typing errors (dropout, other errors), normal form, then missing data.
+void SimuGenotypeChange(const SimuTables& t, UniformRng& rng, int* G);
+
+}  // namespace pairwise
+
+namespace pairwise {
+
+// ln P(single genotype) per (genotype number, locus), filled once per run,
+// so that the single-genotype log-likelihood of a simulated genotype is a
+// sum of table entries. Equal, term by term, to SingleIndivLikelihood.
+class SingleGtypeLogCache {
+ public:
+  explicit SingleGtypeLogCache(const Variables& v);
+  // Sum of ln P over the loci with more than one observed allele at which G
+  // is typed, loci in order.
+  double SingleLogL(const int* G) const {
+    double sum = 0.0;
+    for (const int l : counted_) {
+      const int* g = G + 2 * (l - 1);
+      if (g[0] < 1) continue;
+      sum += lnP_[static_cast<std::size_t>(l - 1) * width_ + static_cast<std::size_t>(GenotypeNumber(l, g))];
+    }
+    return sum;
+  }
+  // IndivGtype2 numbering: the phenotype code at a dominant locus, else
+  // GenotypeID2 of the pair (0 when untyped).
+  int GenotypeNumber(int l, const int* g) const {
+    if (g[0] < 1) return 0;
+    if (dominant_[static_cast<std::size_t>(l)]) return g[0];
+    return gid_[static_cast<std::size_t>(g[0]) * gidWidth_ + static_cast<std::size_t>(g[1])];
+  }
+
+ private:
+  std::vector<int> counted_;     // loci with ObsNumAllele above 1, in order
+  std::vector<char> dominant_;   // 1..NumLoci
+  std::vector<int> gid_;         // GenotypeID2 (0..M, 0..M)
+  std::size_t gidWidth_ = 0;
+  std::size_t width_ = 0;        // MaxNumGenotype + 1 (at least 3)
+  std::vector<double> lnP_;      // (genotype number, locus)
+};
+
+}  // namespace pairwise
