@@ -53,40 +53,6 @@ long long SimulatedPopulationSize(const AgeVariables& av, int s) {
   return total;
 }
 
-// Replicate values per quantity: Ne, GI k = 1..3, Var s = 1, 2 and k = 1..3,
-// then Estimate row by row, columns 1..4; values of quantity q at
-// [q * (n + 1) + rep].
-struct ReplicateStore {
-  int n = 0, rows = 0;
-  std::vector<int> NeRep;       // 1..n
-  std::vector<double> Values;
-  static constexpr int kFirstVar = 3, kFirstEst = 9;
-  ReplicateStore(int reps, int numRows)
-      : n(reps), rows(numRows), NeRep(static_cast<std::size_t>(reps) + 1, 0),
-        Values(static_cast<std::size_t>(kFirstEst + 4 * numRows) * static_cast<std::size_t>(reps + 1), 0.0) {}
-  double& At(int q, int rep) {
-    return Values[static_cast<std::size_t>(q) * static_cast<std::size_t>(n + 1) + static_cast<std::size_t>(rep)];
-  }
-  static int GI(int k) { return k - 1; }
-  static int VarQ(int k, int s) { return kFirstVar + 3 * (s - 1) + (k - 1); }
-  static int Est(int row, int col) { return kFirstEst + 4 * (row - 1) + (col - 1); }
-  std::vector<double> Keys(int q) {
-    std::vector<double> v(static_cast<std::size_t>(n) + 1, 0.0);
-    for (int r = 1; r <= n; ++r) v[static_cast<std::size_t>(r)] = At(q, r);
-    return v;
-  }
-};
-
-void StoreReplicate(ReplicateStore& st, int rep, const PassResult& res, const EstimateBlock& est) {
-  st.NeRep[static_cast<std::size_t>(rep)] = res.Ne;
-  for (int k = 1; k <= 3; ++k) st.At(ReplicateStore::GI(k), rep) = res.GI[static_cast<std::size_t>(k)];
-  for (int s = 1; s <= 2; ++s)
-    for (int k = 1; k <= 3; ++k)
-      st.At(ReplicateStore::VarQ(k, s), rep) = res.Var[static_cast<std::size_t>(k)][static_cast<std::size_t>(s)];
-  for (int row = 1; row <= st.rows; ++row)
-    for (int col = 1; col <= 4; ++col) st.At(ReplicateStore::Est(row, col), rep) = est(row, col);
-}
-
 void RunReplicates(AgeVariables& av, ReplicateStore& st) {
   SimuPopulation pop;
   SimuSample sample;
@@ -98,7 +64,7 @@ void RunReplicates(AgeVariables& av, ReplicateStore& st) {
     PassResult res;
     est.Fill(0.0);
     EstimateByMarker(av, rep, res, av.NumAgeClass, est);
-    StoreReplicate(st, rep, res, est);
+    st.Store(rep, res, est);
   }
 }
 
@@ -119,7 +85,34 @@ void EnsureBoundLayers(AgeVariables& av, int rows) {
   }
 }
 
-void BoundAll(AgeVariables& av, ReplicateStore& st) {
+}  // namespace
+
+ReplicateStore::ReplicateStore(int reps, int numRows)
+    : n(reps), rows(numRows), NeRep(static_cast<std::size_t>(reps) + 1, 0),
+      Values(static_cast<std::size_t>(Est(numRows, 4) + 1) * static_cast<std::size_t>(reps + 1), 0.0) {}
+
+double& ReplicateStore::At(int q, int rep) {
+  return Values[static_cast<std::size_t>(q) * static_cast<std::size_t>(n + 1) + static_cast<std::size_t>(rep)];
+}
+
+std::vector<double> ReplicateStore::Keys(int q) const {
+  std::vector<double> v(static_cast<std::size_t>(n) + 1, 0.0);
+  const std::size_t base = static_cast<std::size_t>(q) * static_cast<std::size_t>(n + 1);
+  for (int r = 1; r <= n; ++r) v[static_cast<std::size_t>(r)] = Values[base + static_cast<std::size_t>(r)];
+  return v;
+}
+
+void ReplicateStore::Store(int rep, const PassResult& res, const EstimateBlock& est) {
+  NeRep[static_cast<std::size_t>(rep)] = res.Ne;
+  for (int k = 1; k <= 3; ++k) At(GI(k), rep) = res.GI[static_cast<std::size_t>(k)];
+  for (int s = 1; s <= 2; ++s)
+    for (int k = 1; k <= 3; ++k)
+      At(VarQ(k, s), rep) = res.Var[static_cast<std::size_t>(k)][static_cast<std::size_t>(s)];
+  for (int row = 1; row <= rows; ++row)
+    for (int col = 1; col <= 4; ++col) At(Est(row, col), rep) = est(row, col);
+}
+
+void FindIntervals(AgeVariables& av, const ReplicateStore& st) {
   const RankPositions r = FindRankPositions(st.n);
   std::vector<double> ne(static_cast<std::size_t>(st.n) + 1, 0.0);
   for (int rep = 1; rep <= st.n; ++rep) ne[static_cast<std::size_t>(rep)] = st.NeRep[static_cast<std::size_t>(rep)];
@@ -148,8 +141,6 @@ void BoundAll(AgeVariables& av, ReplicateStore& st) {
       BoundQuantity(layer, st.Keys(ReplicateStore::Est(row, col)), r);
     }
 }
-
-}  // namespace
 
 RankPositions FindRankPositions(int n) {
   RankPositions r;
@@ -232,7 +223,7 @@ void FindCI95(AgeVariables& av) {
   BuildSimulationInputs(av);
   ReplicateStore st(av.NumCI95Sample, av.NumAgeClass[0]);
   RunReplicates(av, st);
-  BoundAll(av, st);
+  FindIntervals(av, st);
 }
 
 }  // namespace estimation

@@ -29,6 +29,26 @@ bool OutsideInterval(double point, double lower, double upper);
 // replicate when a replicate Ne is 0 or below (the mean is then undefined).
 int HarmonicMeanNe(const std::vector<int>& ne, int median);
 
+// Replicate values of every reported quantity, replicates 1..n.
+struct ReplicateStore {
+  int n = 0, rows = 0;
+  std::vector<int> NeRep;          // [rep]
+  std::vector<double> Values;      // [q * (n + 1) + rep], quantities in the order below
+  ReplicateStore(int reps, int numRows);
+  // Quantity numbers: GI k = 1..3, Var k = 1..3 of sex s, Estimate (row, col).
+  static int GI(int k) { return k - 1; }
+  static int VarQ(int k, int s) { return 3 + 3 * (s - 1) + (k - 1); }
+  static int Est(int row, int col) { return 9 + 4 * (row - 1) + (col - 1); }
+  double& At(int q, int rep);
+  std::vector<double> Keys(int q) const;  // [1..n]
+  void Store(int rep, const PassResult& res, const EstimateBlock& est);
+};
+
+// Bounds of every quantity into layers 1 and 2; point estimates not strictly
+// inside their interval are replaced (Ne by the harmonic mean of the
+// replicates, the others by the median replicate).
+void FindIntervals(AgeVariables& av, const ReplicateStore& st);
+
 // ReproductionRate, AgeClassSize and SampleFre from the point estimates and
 // the sample of the original data.
 void BuildSimulationInputs(AgeVariables& av);
