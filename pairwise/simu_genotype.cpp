@@ -43,13 +43,15 @@ void FillAlleleClasses(const Variables& v, int l, double* cum) {
   if (n >= 1) cum[n] = 2.0;
 }
 
-// First allele i in from..n whose cumulative frequency reaches u; 0 when the
-// locus has no allele.
-int FirstAlleleReaching(const double* cum, int from, int n, float u) {
+// First allele i in 1..n whose cumulative frequency reaches u: since the
+// entries never decrease and the last is 2.0, that is one more than the
+// number of entries below u, counted without branches. 0 when the locus has
+// no allele.
+int FirstAlleleReaching(const double* cum, int n, float u) {
   const double x = static_cast<double>(u);
-  for (int i = from; i <= n; ++i)
-    if (cum[i] >= x) return i;
-  return n >= 1 ? n : 0;
+  int below = 0;
+  for (int i = 1; i < n; ++i) below += cum[i] < x ? 1 : 0;
+  return n >= 1 ? 1 + below : 0;
 }
 
 // Allele after an "other" typing error: 1 + round(U * (n - 1)), the product
@@ -82,6 +84,7 @@ SimuTables BuildSimuTables(const Variables& v) {
   t.CumulativeAlleleFreData.assign(width * static_cast<std::size_t>(v.NumLoci), 0.0);
   t.MissingRate.assign(static_cast<std::size_t>(v.NumLoci) + 1, 0.0);
   t.Locus.assign(static_cast<std::size_t>(v.NumLoci) + 1, SimuLocus{});
+  t.Guides.assign(static_cast<std::size_t>(v.NumLoci) + 1, GuideTable{});
   for (int l = 1; l <= v.NumLoci; ++l) {
     double* cum = &t.CumulativeAlleleFreData[static_cast<std::size_t>(l - 1) * width];
     if (t.AllDominant) FillDominantClasses(v, l, cum); else FillAlleleClasses(v, l, cum);
@@ -94,25 +97,52 @@ SimuTables BuildSimuTables(const Variables& v) {
     s.OtherErrorRate = v.OtherErrorRate[l];
     s.MissingRate = t.MissingRate[l];
     s.Cum = cum;
+    GuideTable& guide = t.Guides[static_cast<std::size_t>(l)];
+    for (int b = 0; b < 256; ++b)
+      guide[static_cast<std::size_t>(b)] = static_cast<std::uint16_t>(std::min(
+          FirstAlleleReaching(cum, s.NumAllele, static_cast<float>(b) / 256.0f), 65535));
+    s.Guide = guide.data();
   }
   return t;
 }
 
+// The allele of uniform u: the guide entry of u's bucket, then up while the
+// cumulative frequency stays below u; the same allele as the search from 1,
+// since the bucket starts at or below u.
+namespace {
+int AlleleOf(const SimuLocus& s, float u) {
+  int a = s.Guide[static_cast<std::size_t>(u * 256.0f)];
+  const double x = static_cast<double>(u);
+  while (s.Cum[a] < x) ++a;
+  return a;
+}
+}  // namespace
+
+// The generator is copied to a local for each genotype so that its state
+// stays in registers: the genotype codes are ints, which may alias it.
 void SimuGenotype(const SimuTables& t, UniformRng& rng, int* G) {
+  UniformRng r = rng;
   for (int l = 1; l <= t.NumLoci; ++l) {
     const SimuLocus& s = t.Locus[l];
-    const float u1 = rng.Uniform();
-    const float u2 = rng.Uniform();
-    const float lo = std::min(u1, u2), hi = std::max(u1, u2);
+    const float u1 = r.Uniform();
+    const float u2 = r.Uniform();
+    // The second allele is searched from the first one up; as the entries
+    // never decrease, a search from allele 1 gives the same index.
     int* g = G + 2 * (l - 1);
-    g[0] = FirstAlleleReaching(s.Cum, 1, s.NumAllele, lo);
-    g[1] = g[0] == 0 ? 0 : FirstAlleleReaching(s.Cum, g[0], s.NumAllele, hi);
+    if (s.NumAllele < 1) {
+      g[0] = g[1] = 0;
+      continue;
+    }
+    g[0] = AlleleOf(s, std::min(u1, u2));
+    g[1] = AlleleOf(s, std::max(u1, u2));
   }
+  rng = r;
 }
 
 void SimuDomGenotype(const SimuTables& t, UniformRng& rng, int* G) {
+  UniformRng r = rng;
   for (int l = 1; l <= t.NumLoci; ++l) {
-    const double u = static_cast<double>(rng.Uniform());
+    const double u = static_cast<double>(r.Uniform());
     const double* cum = t.Locus[l].Cum;
     int* g = G + 2 * (l - 1);
     if (u <= cum[1]) {
@@ -123,17 +153,20 @@ void SimuDomGenotype(const SimuTables& t, UniformRng& rng, int* G) {
       g[0] = 2; g[1] = 2;
     }
   }
+  rng = r;
 }
 
 void SimuOffspring(const SimuTables& t, UniformRng& rng, const int* parent1, const int* parent2,
                    int* G) {
+  UniformRng r = rng;
   for (int l = 1; l <= t.NumLoci; ++l) {
     const int base = 2 * (l - 1);
-    const float u1 = rng.Uniform();
-    const float u2 = rng.Uniform();
+    const float u1 = r.Uniform();
+    const float u2 = r.Uniform();
     G[base] = parent1[base + (u1 >= 0.5f ? 1 : 0)];
     G[base + 1] = parent2[base + (u2 >= 0.5f ? 1 : 0)];
   }
+  rng = r;
 }
 
 namespace {
@@ -158,18 +191,21 @@ void ApplyOtherErrors(const SimuLocus& s, UniformRng& rng, int* g) {
 void Normalise(const SimuLocus& s, int* g) {
   if (s.Dominant) {
     if (g[0] != g[1]) { g[0] = 1; g[1] = 1; }
-  } else if (g[0] > g[1]) {
-    std::swap(g[0], g[1]);
+  } else {
+    const int lo = std::min(g[0], g[1]), hi = std::max(g[0], g[1]);
+    g[0] = lo;
+    g[1] = hi;
   }
 }
 
 }  // namespace
 
 void SimuGenotypeChange(const SimuTables& t, UniformRng& rng, int* G) {
+  UniformRng r = rng;
   if (!t.MarkerErrorFreeQ) {
     for (int l = 1; l <= t.NumLoci; ++l) {
-      ApplyDropout(t.Locus[l], rng, G + 2 * (l - 1));
-      ApplyOtherErrors(t.Locus[l], rng, G + 2 * (l - 1));
+      ApplyDropout(t.Locus[l], r, G + 2 * (l - 1));
+      ApplyOtherErrors(t.Locus[l], r, G + 2 * (l - 1));
     }
   }
   for (int l = 1; l <= t.NumLoci; ++l) Normalise(t.Locus[l], G + 2 * (l - 1));
@@ -177,12 +213,13 @@ void SimuGenotypeChange(const SimuTables& t, UniformRng& rng, int* G) {
     for (int l = 1; l <= t.NumLoci; ++l) {
       const SimuLocus& s = t.Locus[l];
       if (!(s.MissingRate > kTiny)) continue;
-      if (s.MissingRate > static_cast<double>(rng.Uniform())) {
+      if (s.MissingRate > static_cast<double>(r.Uniform())) {
         G[2 * (l - 1)] = 0;
         G[2 * (l - 1) + 1] = 0;
       }
     }
   }
+  rng = r;
 }
 
 }  // namespace pairwise

@@ -5,6 +5,8 @@
 // a dominant phenotype 1 is (1, 1) and phenotype 2 is (2, 2), untyped (0, 0).
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <vector>
 
 #include "pairwise/uniform_rng.h"
@@ -18,7 +20,12 @@ struct SimuLocus {
   bool Dominant = false;
   double DropRate = 0, OtherErrorRate = 0, MissingRate = 0;
   const double* Cum = nullptr;  // CumulativeAlleleFre(1..nA, l), Cum[i] for class i
+  // Guide[b]: first allele whose cumulative frequency reaches b / 256 (at
+  // most 65535), a start for the search of a uniform in [b/256, (b+1)/256).
+  const std::uint16_t* Guide = nullptr;
 };
+
+using GuideTable = std::array<std::uint16_t, 256>;
 
 struct SimuTables {
   int NumLoci = 0;
@@ -29,6 +36,7 @@ struct SimuTables {
   std::vector<double> CumulativeAlleleFreData;  // (1..nA, 1..NumLoci), class fastest
   std::vector<double> MissingRate;              // 1..NumLoci
   std::vector<SimuLocus> Locus;                 // 1..NumLoci
+  std::vector<GuideTable> Guides;               // 1..NumLoci, kept apart from the hot records
   double CumulativeAlleleFre(int i, int l) const {
     return CumulativeAlleleFreData[static_cast<std::size_t>(l - 1) * static_cast<std::size_t>(NumClass + 1) +
                                    static_cast<std::size_t>(i)];

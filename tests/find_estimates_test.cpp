@@ -1,0 +1,220 @@
+#include "estimation/find_estimates.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "estimation/likelihood_model.h"
+
+namespace {
+
+using estimation::AgeVariables;
+using estimation::FindEstimates;
+using estimation::SearchStats;
+
+std::size_t Idx(int i) { return static_cast<std::size_t>(i); }
+
+// A known model of one parent sex and the count tables it leads one to
+// expect: n_k = N_k S_k sampled parents, T_i sampled offspring of age i,
+// T_i P(j-i) S_j N_j / N_(j-i) of them assigned to a parent of age j, and
+// each sampled parent with 0 or 1 assigned offspring.
+struct Model {
+  std::vector<double> P, N, S;  // 1..K
+  std::vector<int> T;           // 0..K-1
+};
+
+AgeVariables ExpectedCounts(const Model& m, bool known, std::ostream& console) {
+  const int K = static_cast<int>(m.P.size()) - 1;
+  AgeVariables av;
+  av.Console = &console;
+  av.SamplingPrbKnown = known ? 1 : 0;
+  av.SampledCounts.assign(Idx(K + 1), 0);
+  for (int k = 1; k <= K; ++k) {
+    av.SampledCounts[Idx(k)] = static_cast<int>(std::lround(m.N[Idx(k)] * m.S[Idx(k)]));
+    av.SampledCounts[0] += av.SampledCounts[Idx(k)];
+  }
+  av.PODyadCounts.Reset(0, K - 1, 0, K);
+  std::vector<int> offspring(Idx(K + 1), 0);
+  for (int i = 0; i <= K - 1; ++i) {
+    av.PODyadCounts(i, 0) = m.T[Idx(i)];
+    for (int j = i + 1; j <= K; ++j) {
+      const double pr = m.P[Idx(j - i)] / m.N[Idx(j - i)] * m.S[Idx(j)] * m.N[Idx(j)];
+      const int c = static_cast<int>(std::lround(m.T[Idx(i)] * pr));
+      av.PODyadCounts(i, j) = c;
+      offspring[Idx(j)] += c;
+    }
+  }
+  av.MaxOff = 1;
+  av.NumOff.Reset(0, 1, 1, K);
+  for (int k = 1; k <= K; ++k) {
+    av.NumOff(1, k) = offspring[Idx(k)];
+    av.NumOff(0, k) = av.SampledCounts[Idx(k)] - offspring[Idx(k)];
+  }
+  if (known) av.SamplingPrbPrt = m.S;
+  return av;
+}
+
+int NCom(int K, bool known) { return known ? 2 * K - 1 : 3 * K - 1; }
+
+// Model with integral expected counts.
+Model ModelK2() { return {{0, 0.6, 0.4}, {0, 1000, 600}, {0, 0.3, 0.25}, {500, 400}}; }
+Model ModelK4() {
+  return {{0, 0.2, 0.3, 0.3, 0.2},
+          {0, 1000, 800, 500, 250},
+          {0, 0.2, 0.25, 0.3, 0.4},
+          {600, 500, 400, 300}};
+}
+
+void ExpectRecovered(const Model& m, const std::vector<double>& X, double rel) {
+  const int K = static_cast<int>(m.P.size()) - 1;
+  for (int k = 1; k <= K - 1; ++k) EXPECT_NEAR(X[Idx(k)], m.P[Idx(k)], rel * m.P[Idx(k)]) << "P" << k;
+  for (int k = 1; k <= K; ++k)
+    EXPECT_NEAR(X[Idx(K - 1 + k)], m.N[Idx(k)], rel * m.N[Idx(k)]) << "N" << k;
+}
+
+TEST(FindEstimates, RecoversAKnownModelWithKnownSampling) {
+  for (const Model& m : {ModelK2(), ModelK4()}) {
+    const int K = static_cast<int>(m.P.size()) - 1;
+    std::ostringstream console;
+    AgeVariables av = ExpectedCounts(m, true, console);
+    std::vector<double> X;
+    FindEstimates(av, 10000, 40, K, NCom(K, true), X);
+    ASSERT_EQ(X.size(), Idx(NCom(K, true) + 1));
+    ExpectRecovered(m, X, 0.02);
+    EXPECT_EQ(av.NCom, NCom(K, true));
+    EXPECT_EQ(av.NDim1, K - 1);
+    EXPECT_EQ(av.NDim2, K);
+  }
+}
+
+TEST(FindEstimates, EstimatedSamplingReproducesThePairProbabilities) {
+  // With S estimated the likelihood sees N and S only through N S and the
+  // products P(j-i) S(j) N(j) / N(j-i), the probabilities that an offspring
+  // of age i has its parent of age j in the sample. The optima form a ridge,
+  // and the mean of the near-best ones lies somewhat off it, so the fitted
+  // probabilities are only close to the model's.
+  for (const Model& m : {ModelK2(), ModelK4()}) {
+    const int K = static_cast<int>(m.P.size()) - 1;
+    std::ostringstream console;
+    AgeVariables av = ExpectedCounts(m, false, console);
+    std::vector<double> X;
+    FindEstimates(av, 10000, 40, K, NCom(K, false), X);
+    std::vector<double> P(Idx(K + 1), 0.0);
+    double shareSum = 0;
+    for (int k = 1; k <= K - 1; ++k) shareSum += P[Idx(k)] = X[Idx(k)];
+    P[Idx(K)] = 1 - shareSum;
+    const double* N = X.data() + (K - 1);
+    const double* S = X.data() + (2 * K - 1);
+    for (int i = 0; i <= K - 1; ++i)
+      for (int j = i + 1; j <= K; ++j) {
+        const double fitted = P[Idx(j - i)] / N[j - i] * S[j] * N[j];
+        const double truth = m.P[Idx(j - i)] / m.N[Idx(j - i)] * m.S[Idx(j)] * m.N[Idx(j)];
+        EXPECT_NEAR(fitted, truth, 0.25 * truth) << "K " << K << " pair (" << i << ", " << j << ")";
+      }
+    for (int k = 1; k <= K; ++k) {
+      EXPECT_GE(S[k], 1e-6);
+      EXPECT_LE(S[k], 1.0);
+    }
+  }
+}
+
+TEST(FindEstimates, ReproducibleForTheSameStream) {
+  std::ostringstream c1, c2;
+  AgeVariables a = ExpectedCounts(ModelK2(), false, c1);
+  AgeVariables b = ExpectedCounts(ModelK2(), false, c2);
+  std::vector<double> xa, xb;
+  FindEstimates(a, 10000, 20, 2, 5, xa);
+  FindEstimates(b, 10000, 20, 2, 5, xb);
+  EXPECT_EQ(xa, xb);
+  EXPECT_EQ(a.Rng.Idum, b.Rng.Idum);
+  EXPECT_EQ(a.Rng.IY, b.Rng.IY);
+  // The stream moves on: a second search from the continued stream differs.
+  FindEstimates(a, 10000, 20, 2, 5, xa);
+  EXPECT_NE(xa, xb);
+}
+
+std::vector<int> DotLines(const std::string& out) {
+  std::vector<int> lines;
+  std::istringstream in(out);
+  std::string line;
+  while (std::getline(in, line)) {
+    EXPECT_EQ(line.find_first_not_of('.'), std::string::npos);
+    lines.push_back(static_cast<int>(line.size()));
+  }
+  return lines;
+}
+
+TEST(FindEstimates, ProgressDots) {
+  struct Row { int starts; std::vector<int> lines; };
+  for (const Row& r : {Row{500, {101, 100, 100, 100, 99}}, Row{100, {100}}, Row{7, {7}},
+                       Row{250, {51, 100, 99}}}) {
+    std::ostringstream console;
+    Model m = ModelK2();
+    AgeVariables av = ExpectedCounts(m, true, console);
+    av.SamplingPrbPrt[2] = 1e-7;  // every start fails quickly: only the dots matter
+    av.SampledCounts[0] -= av.SampledCounts[2];
+    av.SampledCounts[2] = 0;
+    std::vector<double> X;
+    FindEstimates(av, 10000, r.starts, 2, 3, X);
+    EXPECT_EQ(console.str().back(), '\n');
+    EXPECT_EQ(DotLines(console.str()), r.lines) << r.starts << " starts";
+  }
+}
+
+TEST(FindEstimates, NoAdmissibleStartEndsWithZeroVector) {
+  // A known proportion below 1e-6 with no sampled parents: every
+  // draw passes the start test but no vector is admissible. The redraws are
+  // bounded, every start fails and the caller gets the zero vector.
+  std::ostringstream console;
+  AgeVariables av = ExpectedCounts(ModelK2(), true, console);
+  av.SamplingPrbPrt[2] = 5e-7;
+  av.SampledCounts = {0, 0, 0};  // so that N S > n for every start
+  std::vector<double> X(4, 99.0);
+  SearchStats stats;
+  FindEstimates(av, 10000, 3, 2, 3, X, stats);
+  EXPECT_EQ(X, std::vector<double>(4, 0.0));
+  EXPECT_EQ(stats.FailedStarts, 3);
+  EXPECT_EQ(stats.Redraws, 3 * 10000);
+  EXPECT_EQ(stats.FuncEvaluations, 3 * 10001);
+}
+
+TEST(FindEstimates, StartThatCannotBeSampledFailsWithoutMinimising) {
+  // Known S = 0 for a sampled class: N S <= n for every start.
+  std::ostringstream console;
+  AgeVariables av = ExpectedCounts(ModelK2(), true, console);
+  av.SamplingPrbPrt[1] = 0.0;
+  std::vector<double> X;
+  SearchStats stats;
+  const estimation::Ran2 before = av.Rng;
+  FindEstimates(av, 10000, 5, 2, 3, X, stats);
+  EXPECT_EQ(X, std::vector<double>(4, 0.0));
+  EXPECT_EQ(stats.FailedStarts, 5);
+  EXPECT_EQ(stats.FuncEvaluations, 0);
+  // Only the two shares of each start were drawn.
+  estimation::Ran2 replay = before;
+  for (int i = 0; i < 10; ++i) replay.Next();
+  EXPECT_EQ(av.Rng.Idum, replay.Idum);
+  EXPECT_EQ(av.Rng.IY, replay.IY);
+}
+
+TEST(FindEstimates, ResultIsALocalOptimum) {
+  std::ostringstream console;
+  AgeVariables av = ExpectedCounts(ModelK4(), true, console);
+  std::vector<double> X;
+  FindEstimates(av, 10000, 20, 4, 7, X);
+  const estimation::LikelihoodTables t = estimation::BuildLikelihoodTables(av, 4);
+  estimation::LikelihoodEvaluator ev(t);
+  const double f = ev.Func(X);
+  ASSERT_LT(f, estimation::kPenalty);
+  for (int j = 1; j <= 7; ++j)
+    for (double step : {-1e-3, 1e-3}) {
+      std::vector<double> y = X;
+      y[Idx(j)] *= 1 + step;
+      EXPECT_GE(ev.Func(y), f - 1e-6) << "coordinate " << j << " step " << step;
+    }
+}
+
+}  // namespace
