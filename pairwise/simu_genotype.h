@@ -27,7 +27,14 @@ struct SimuLocus {
 
 using GuideTable = std::array<std::uint16_t, 256>;
 
+// The per-locus records point into the tables' own vectors, so the tables
+// move but are never copied.
 struct SimuTables {
+  SimuTables() = default;
+  SimuTables(SimuTables&&) = default;
+  SimuTables& operator=(SimuTables&&) = default;
+  SimuTables(const SimuTables&) = delete;
+  SimuTables& operator=(const SimuTables&) = delete;
   int NumLoci = 0;
   int NumClass = 0;        // nA: classes per locus of CumulativeAlleleFre
   bool AllDominant = false;

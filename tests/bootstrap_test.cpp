@@ -291,7 +291,7 @@ TEST(FindCI95EndToEnd, IntervalsHoldEveryPointEstimate) {
   FindCI95(av);
   const std::string out = console.str();
   EXPECT_NE(out.find("\n Bootstraping Replicate=           5\n"), std::string::npos) << out;
-  EXPECT_EQ(out.find("Bootstraping Replicate=           6"), std::string::npos);
+  EXPECT_EQ(out.find("Bootstraping"), out.rfind("Bootstraping"));  // replicate 5 only
   EXPECT_NE(out.find("replicate=6"), std::string::npos);
   auto inside = [](double p, double lo, double hi) { return lo <= p && p <= hi; };
   EXPECT_TRUE(inside(av.NeEstimate[0], av.NeEstimate[1], av.NeEstimate[2]));

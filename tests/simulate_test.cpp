@@ -11,7 +11,7 @@ using namespace estimation;
 
 namespace {
 
-struct SexSpec {
+struct SexInputs {
   std::vector<double> P;  // shares of reproduction of ages 1..K (summing to 0.5)
   std::vector<double> N;  // class sizes of ages 1..K
   std::vector<int> n;     // sampled individuals of ages 0..K
@@ -19,7 +19,7 @@ struct SexSpec {
 
 // Point estimates and sample make-up as the original-data pass leaves them;
 // loci: codominant with the given allele frequencies, or dominant.
-AgeVariables MakeAv(const SexSpec& m, const SexSpec& f, int smplSize) {
+AgeVariables MakeAv(const SexInputs& m, const SexInputs& f, int smplSize) {
   AgeVariables av;
   av.NumAgeClass = {static_cast<int>(m.P.size() + f.P.size()), static_cast<int>(m.P.size()),
                     static_cast<int>(f.P.size())};
@@ -27,35 +27,35 @@ AgeVariables MakeAv(const SexSpec& m, const SexSpec& f, int smplSize) {
   av.SmplSize = smplSize;
   av.Estimate[0].Reset(1, av.NumAgeClass[0], 1, 4, 0.0);
   av.SexAgeSize.Reset(0, av.MaxNumAgeClass, 1, 2, 0);
-  const SexSpec* spec[3] = {nullptr, &m, &f};
+  const SexInputs* inputs[3] = {nullptr, &m, &f};
   for (int s = 1; s <= 2; ++s) {
     const int o = s == 1 ? 0 : av.NumAgeClass[1];
     for (int i = 1; i <= av.NumAgeClass[s]; ++i) {
-      av.Estimate[0](o + i, 1) = spec[s]->P[i - 1];
-      av.Estimate[0](o + i, 2) = spec[s]->N[i - 1];
+      av.Estimate[0](o + i, 1) = inputs[s]->P[i - 1];
+      av.Estimate[0](o + i, 2) = inputs[s]->N[i - 1];
     }
-    for (int i = 0; i <= av.NumAgeClass[s]; ++i) av.SexAgeSize(i, s) = spec[s]->n[i];
+    for (int i = 0; i <= av.NumAgeClass[s]; ++i) av.SexAgeSize(i, s) = inputs[s]->n[i];
   }
   BuildSimulationInputs(av);
   return av;
 }
 
-struct LocusSpec {
+struct LocusInputs {
   int dominant = 0;
   std::vector<double> fre;   // by allele index
   std::vector<int> code;     // raw code of each index (dominant: phenotype)
   double missing = 0.0, drop = 0.0, other = 0.0;
 };
 
-LocusSpec Codom(std::vector<double> fre, double missing = 0.0, double drop = 0.0, double other = 0.0) {
-  return LocusSpec{0, std::move(fre), {}, missing, drop, other};
+LocusInputs Codom(std::vector<double> fre, double missing = 0.0, double drop = 0.0, double other = 0.0) {
+  return LocusInputs{0, std::move(fre), {}, missing, drop, other};
 }
 
-LocusSpec Dom(std::vector<double> fre, std::vector<int> code, double other = 0.0) {
-  return LocusSpec{1, std::move(fre), std::move(code), 0.0, 0.0, other};
+LocusInputs Dom(std::vector<double> fre, std::vector<int> code, double other = 0.0) {
+  return LocusInputs{1, std::move(fre), std::move(code), 0.0, 0.0, other};
 }
 
-void SetLoci(AgeVariables& av, const std::vector<LocusSpec>& loci) {
+void SetLoci(AgeVariables& av, const std::vector<LocusInputs>& loci) {
   const int nl = static_cast<int>(loci.size());
   av.NumLoci = nl;
   int maxA = 1;
@@ -69,7 +69,7 @@ void SetLoci(AgeVariables& av, const std::vector<LocusSpec>& loci) {
   av.ObsAlleleFre.Reset(1, nl, 1, maxA, 0.0);
   av.ObsAlleleCode.Reset(1, nl, 1, maxA, 0);
   for (int l = 1; l <= nl; ++l) {
-    const LocusSpec& s = loci[l - 1];
+    const LocusInputs& s = loci[l - 1];
     av.ObsNumAllele[l] = static_cast<int>(s.fre.size());
     av.Dominant[l] = s.dominant;
     av.DropRate[l] = s.drop;
@@ -91,8 +91,8 @@ std::map<int, std::pair<int, int>> AgeByNumber(const SimuPopulation& pop) {
   return at;
 }
 
-const SexSpec kMales{{0.2, 0.2, 0.1}, {300, 200, 100}, {30, 20, 15, 5}};
-const SexSpec kFemales{{0.1, 0.15, 0.15, 0.1}, {250, 250, 150, 60}, {25, 20, 20, 10, 5}};
+const SexInputs kMales{{0.2, 0.2, 0.1}, {300, 200, 100}, {30, 20, 15, 5}};
+const SexInputs kFemales{{0.1, 0.15, 0.15, 0.1}, {250, 250, 150, 60}, {25, 20, 20, 10, 5}};
 
 }  // namespace
 
@@ -152,10 +152,26 @@ TEST(Simulate, ClassSizesAreExactAndEveryMemberHasSimulatedGrandparents) {
   }
 }
 
+TEST(Simulate, AClassLargerThanTheOneBelowItKeepsWhatCanSurvive) {
+  // 2.4999999 and 2.5 lie within the likelihood's 1e-5 tolerance but round
+  // to 2 and 3: class 2 can only be filled from the 2 members of class 1.
+  AgeVariables av = MakeAv({{0.25, 0.25}, {2.4999999, 2.5}, {0, 1, 1}}, {{0.5}, {10}, {0, 2}}, 4);
+  ASSERT_EQ(av.AgeClassSize(1, 1), 2);
+  ASSERT_EQ(av.AgeClassSize(2, 1), 3);
+  SetLoci(av, {Codom({0.5, 0.5})});
+  SimuPopulation pop;
+  SimuSample sample;
+  Simulate(av, pop, sample);
+  EXPECT_EQ(pop.Sex[1].Class[1].size(), 2u);
+  EXPECT_EQ(pop.Sex[1].Class[2].size(), 2u);
+  std::set<int> seen(sample.Number.begin() + 1, sample.Number.end());
+  EXPECT_EQ(seen.size(), 4u);
+}
+
 TEST(Simulate, SampleIsDistinctAndFollowsTheSampleMakeUp) {
   // Unequal numbers of age classes per sex; age 0 is sampled too.
-  const SexSpec m{{0.3, 0.2}, {2000, 1500}, {300, 200, 100}};
-  const SexSpec f{{0.2, 0.1, 0.1, 0.1}, {2000, 1500, 1000, 500}, {100, 100, 100, 50, 50}};
+  const SexInputs m{{0.3, 0.2}, {2000, 1500}, {300, 200, 100}};
+  const SexInputs f{{0.2, 0.1, 0.1, 0.1}, {2000, 1500, 1000, 500}, {100, 100, 100, 50, 50}};
   AgeVariables av = MakeAv(m, f, 1000);
   SetLoci(av, {Codom({0.5, 0.5})});
   SimuPopulation pop;
@@ -183,8 +199,8 @@ TEST(Simulate, SampleIsDistinctAndFollowsTheSampleMakeUp) {
 TEST(Simulate, ExhaustedCellIsDrawnAgainAndSampleStaysDistinct) {
   // Half of the sample is wanted from male age 2, a class of only 6 members
   // (the estimate rounds half away: 5.5 gives 6).
-  const SexSpec m{{0.25, 0.25}, {60, 5.5}, {0, 5, 50}};
-  const SexSpec f{{0.5}, {200}, {0, 45}};
+  const SexInputs m{{0.25, 0.25}, {60, 5.5}, {0, 5, 50}};
+  const SexInputs f{{0.5}, {200}, {0, 45}};
   AgeVariables av = MakeAv(m, f, 100);
   EXPECT_EQ(av.AgeClassSize(2, 1), 6);
   SetLoci(av, {Codom({0.5, 0.5})});
@@ -200,17 +216,17 @@ TEST(Simulate, ExhaustedCellIsDrawnAgainAndSampleStaysDistinct) {
 
 TEST(Simulate, ParentAgesFollowTheSharesOfReproduction) {
   // Offspring now of age i, parent now of age j: P(j - i) / N(j - i) * N(j).
-  const SexSpec m{{0.1, 0.25, 0.15}, {3000, 2000, 1000}, {1, 1, 1, 1}};
-  const SexSpec f{{0.3, 0.2}, {3000, 1500}, {1, 1, 1}};
+  const SexInputs m{{0.1, 0.25, 0.15}, {3000, 2000, 1000}, {1, 1, 1, 1}};
+  const SexInputs f{{0.3, 0.2}, {3000, 1500}, {1, 1, 1}};
   AgeVariables av = MakeAv(m, f, 5);
   SetLoci(av, {Codom({0.5, 0.5})});
   SimuPopulation pop;
   SimuSample sample;
   Simulate(av, pop, sample);
   const auto at = AgeByNumber(pop);
-  const SexSpec* spec[3] = {nullptr, &m, &f};
+  const SexInputs* inputs[3] = {nullptr, &m, &f};
   for (int ps = 1; ps <= 2; ++ps) {
-    const SexSpec& p = *spec[ps];
+    const SexInputs& p = *inputs[ps];
     const int K = static_cast<int>(p.P.size());
     for (int i = 0; i <= 1; ++i) {
       std::vector<double> hits(K + 1, 0.0);

@@ -1,0 +1,32 @@
+// make_example: writes an example control and data file "Tavimorelund.dat"
+// to standard output, simulated from the parameters given as key=value
+// arguments (see the usage text). The same arguments give the same file.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "common/fp_mode.h"
+#include "tools/example_data.h"
+
+int main(int argc, char** argv) {
+  common::EnableFlushToZero();  // the arithmetic mode of the main program
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  for (const std::string& a : args)
+    if (a == "-h" || a == "--help") {
+      std::cout << tools::ExampleUsage();
+      return 0;
+    }
+  try {
+    const tools::ExampleSpec spec = tools::ParseExampleArgs(args);
+    tools::WriteExample(std::cout, tools::MakeExample(spec));
+  } catch (const tools::UsageError& e) {
+    std::cerr << "make_example: " << e.what() << "\n" << tools::ExampleUsage();
+    return 2;
+  }
+  std::cout.flush();
+  if (!std::cout) {
+    std::cerr << "make_example: writing the data set failed\n";
+    return 1;
+  }
+  return 0;
+}
