@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <utility>
 
 #include "common/fixed_format.h"
 #include "pairwise/likelihood.h"
