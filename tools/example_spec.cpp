@@ -172,7 +172,7 @@ std::string ExampleUsage() {
          "  dropout=LO,HI other-error=LO,HI missing=LO,HI   per-locus rate ranges\n"
          "  known=M,F                known fathers, known mothers (3,3)\n"
          "  excluded=M,F excluded-per-offspring=N   exclusion lines and their length (2,2; 2)\n"
-         "  replicates=N confidence=N poisson=1|0   (4; 90; 1)\n";
+         "  replicates=N confidence=N poisson=1|0   (5; 90; 1)\n";
 }
 
 }  // namespace tools

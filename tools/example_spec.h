@@ -38,7 +38,7 @@ struct ExampleSpec {
   std::array<int, 3> NumKnown{0, 3, 3};     // known fathers, known mothers
   std::array<int, 3> NumExcluded{0, 2, 2};  // offspring with excluded fathers, mothers
   int ExcludedPerOffspring = 2;
-  int NumCI95Sample = 4;
+  int NumCI95Sample = 5;
   int ConfidenceLevel = 90;
   int FamilySizeDist = 1;
 };

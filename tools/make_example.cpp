@@ -18,7 +18,18 @@ int main(int argc, char** argv) {
     }
   try {
     const tools::ExampleSpec spec = tools::ParseExampleArgs(args);
-    tools::WriteExample(std::cout, tools::MakeExample(spec));
+    const tools::ExampleData d = tools::MakeExample(spec);
+    for (int s = 1; s <= 2; ++s) {
+      const auto z = static_cast<std::size_t>(s);
+      const char* parent = s == 1 ? "father" : "mother";
+      if (static_cast<int>(d.Known[z].size()) < spec.NumKnown[z])
+        std::cerr << "make_example: only " << d.Known[z].size() << " known " << parent
+                  << "s are possible (true pairs with both in the sample)\n";
+      if (static_cast<int>(d.Excluded[z].size()) < spec.NumExcluded[z])
+        std::cerr << "make_example: only " << d.Excluded[z].size() << " offspring with excluded " << parent
+                  << "s are possible\n";
+    }
+    tools::WriteExample(std::cout, d);
   } catch (const tools::UsageError& e) {
     std::cerr << "make_example: " << e.what() << "\n" << tools::ExampleUsage();
     return 2;

@@ -1,0 +1,9 @@
+# Included by ctest after the discovered tests: names of the tests labelled
+# "slow" (each runs the main program end to end; the sanitizer run of CI
+# leaves them out, the ordinary run keeps them).
+set_tests_properties(
+  ExampleRegression.ReportMatchesExpected
+  MainEndToEnd.SimulatedPopulationGivesEstimatesNearTheTruthAndRepeats
+  FindCI95EndToEnd.IntervalsHoldEveryPointEstimate
+  FindCI95EndToEnd.ReportShowsTheIntervals
+  PROPERTIES LABELS slow)
