@@ -136,6 +136,8 @@ bool FreeFormReader::NextLine(std::string& line) {
 bool FreeFormReader::Read(const std::vector<ReadTarget>& targets) {
   std::string line;
   if (!NextLine(line)) return false;
+  first_value_line_ = lines_read_;
+  bool found_value = false;
   std::size_t pos = 0;
   std::size_t next = 0;  // index of the next target
   bool after_comma = true;
@@ -143,9 +145,11 @@ bool FreeFormReader::Read(const std::vector<ReadTarget>& targets) {
     while (pos < line.size() && IsBlank(line[pos])) ++pos;
     if (pos == line.size()) {
       if (!NextLine(line)) return false;
+      if (!found_value) first_value_line_ = lines_read_;
       pos = 0;
       continue;
     }
+    found_value = true;
     const char c = line[pos];
     if (c == '/') return true;
     if (c == ',') {

@@ -48,10 +48,15 @@ class FreeFormReader {
   // Number of lines consumed so far (the line on which the last read ended).
   int LinesRead() const { return lines_read_; }
 
+  // True when the last read found all its values on the line where it
+  // found its first one (empty lines before it do not count).
+  bool LastReadOnOneLine() const { return first_value_line_ == lines_read_; }
+
  private:
   bool NextLine(std::string& line);
   std::istream& in_;
   int lines_read_ = 0;
+  int first_value_line_ = 0;
 };
 
 // Convenience targets for arrays: one target per element of v[first..last].

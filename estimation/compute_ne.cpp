@@ -12,16 +12,17 @@ namespace {
 int FirstRow(const std::array<int, 3>& n, int s) { return s == 1 ? 1 : n[1] + 1; }
 int LastRow(const std::array<int, 3>& n, int s) { return s == 1 ? n[1] : n[1] + n[2]; }
 
-// B(r): twice the share of reproduction of the row's age and older ages.
+// B(r): twice the share of reproduction of the row's age and older ages,
+// each sum taken from row r up to the sex's last row (a running sum from the
+// oldest row down would round differently).
 std::vector<double> ReproductionTail(const std::array<int, 3>& n, const std::vector<double>& Pv) {
   std::vector<double> B(Pv.size(), 0.0);
-  for (int s = 1; s <= 2; ++s) {
-    double tail = 0.0;
-    for (int r = LastRow(n, s); r >= FirstRow(n, s); --r) {
-      tail += Pv[r];
+  for (int s = 1; s <= 2; ++s)
+    for (int r = FirstRow(n, s); r <= LastRow(n, s); ++r) {
+      double tail = 0.0;
+      for (int q = r; q <= LastRow(n, s); ++q) tail += Pv[q];
       B[r] = 2.0 * tail;
     }
-  }
   return B;
 }
 

@@ -75,6 +75,14 @@ class ControlReader {
     if (!reader_.Read(targets)) throw StopError(message);
   }
 
+  // Every estimation pass skips the header by counting lines and re-reads
+  // one individual per line, so these items may not continue on a next line.
+  void ReadLineOrStop(const std::vector<ReadTarget>& targets, const std::string& message) {
+    ReadOrStop(targets, message);
+    if (!reader_.LastReadOnOneLine())
+      throw StopError(message + ": the values must stand on one line");
+  }
+
   void ReadRunParameters();
   void ReadSamplingProportions(int sex);
   void ReadMarkers();
@@ -93,17 +101,17 @@ class ControlReader {
 
 void ControlReader::ReadRunParameters() {
   av_.DatasetName = std::string(kNameLength, ' ');
-  ReadOrStop({ReadTarget::Text(av_.DatasetName, kNameLength)},
+  ReadLineOrStop({ReadTarget::Text(av_.DatasetName, kNameLength)},
              "Error in reading line 1, Dataset Name");
 
   std::string fname(kNameLength, ' ');
-  ReadOrStop({ReadTarget::Text(fname, kNameLength)}, "Error in reading line 2, Output File Name");
+  ReadLineOrStop({ReadTarget::Text(fname, kNameLength)}, "Error in reading line 2, Output File Name");
   av_.FName[1] = common::TrimBoth(fname);
 
-  ReadOrStop({ReadTarget::Int(av_.SmplSize)}, "Error in reading line 3, Offspring Sample Size");
+  ReadLineOrStop({ReadTarget::Int(av_.SmplSize)}, "Error in reading line 3, Offspring Sample Size");
   Check(av_.SmplSize < 1, "The sample size of offspring should be greater than 0!");
 
-  ReadOrStop({ReadTarget::Int(av_.NumAgeClass[1]), ReadTarget::Int(av_.NumAgeClass[2])},
+  ReadLineOrStop({ReadTarget::Int(av_.NumAgeClass[1]), ReadTarget::Int(av_.NumAgeClass[2])},
              "Error in reading line 4, Maximal age for males & females");
   Check(av_.NumAgeClass[1] < 1, "The maximal age for males is too small!");
   Check(av_.NumAgeClass[1] > kMaxAge, "The maximal age for males is too large!");
@@ -111,7 +119,7 @@ void ControlReader::ReadRunParameters() {
   Check(av_.NumAgeClass[2] > kMaxAge, "The maximal age for females is too large!");
   av_.NumAgeClass[0] = av_.NumAgeClass[1] + av_.NumAgeClass[2];
 
-  ReadOrStop({ReadTarget::Int(av_.MinParentAge[1]), ReadTarget::Int(av_.MinParentAge[2])},
+  ReadLineOrStop({ReadTarget::Int(av_.MinParentAge[1]), ReadTarget::Int(av_.MinParentAge[2])},
              "Error in reading line 5, Minimal reproductive age for males & females");
   Check(av_.MinParentAge[1] < 1, "The minimal reproductive age for males is too small!");
   Check(av_.MinParentAge[1] > av_.NumAgeClass[1],
@@ -120,13 +128,13 @@ void ControlReader::ReadRunParameters() {
   Check(av_.MinParentAge[2] > av_.NumAgeClass[2],
         "The minimal reproductive age for females is too large!");
 
-  ReadOrStop({ReadTarget::Int(av_.FamilySizeDist)},
+  ReadLineOrStop({ReadTarget::Int(av_.FamilySizeDist)},
              "Error in reading line 6, assumed family size distribution!");
   Check(av_.FamilySizeDist != 0 && av_.FamilySizeDist != 1,
         "The indicator for assumed family size distribution must be 1/0 for "
         "Poisson/Other distribution!");
 
-  ReadOrStop({ReadTarget::Int(av_.SamplingPrbKnown)},
+  ReadLineOrStop({ReadTarget::Int(av_.SamplingPrbKnown)},
              "Error in reading line 7, sampling proportion known/unknown for each age class!");
   Check(av_.SamplingPrbKnown != 0 && av_.SamplingPrbKnown != 1,
         "The indicator for sampling proportion must be 1/0 for known/unknown!");
@@ -136,16 +144,16 @@ void ControlReader::ReadRunParameters() {
     c_ = 9;
   }
 
-  ReadOrStop({ReadTarget::Int(av_.NumCI95Sample)},
+  ReadLineOrStop({ReadTarget::Int(av_.NumCI95Sample)},
              Numbered(c_ + 1, ", number of bootstrapping samples!"));
   Check(av_.NumCI95Sample < 0, "The number of bootstrapping samples must be >=0!");
   Check(av_.NumCI95Sample > kMaxBootstrap, "The number of bootstrapping samples is too big!");
 
-  ReadOrStop({ReadTarget::Int(av_.NumLoci)}, Numbered(c_ + 2, ", Number of Loci"));
+  ReadLineOrStop({ReadTarget::Int(av_.NumLoci)}, Numbered(c_ + 2, ", Number of Loci"));
   Check(av_.NumLoci < 1, "The number of loci should be greater than 0!");
 
   int level = 0;
-  ReadOrStop({ReadTarget::Int(level)},
+  ReadLineOrStop({ReadTarget::Int(level)},
              Numbered(c_ + 3, ", Confidence level for parentage assignment"));
   av_.ConfidenceLevel = common::FmtInt(level, 2);
 }
@@ -156,7 +164,7 @@ void ControlReader::ReadSamplingProportions(int sex) {
   prb.assign(static_cast<std::size_t>(n) + 1, 0.0);
   std::vector<ReadTarget> targets;
   common::AppendReals(targets, prb, 1, n);
-  ReadOrStop(targets, "Error in reading known sampling proportions of each age class");
+  ReadLineOrStop(targets, "Error in reading known sampling proportions of each age class");
   for (int a = 1; a <= n; ++a)
     Check(OutOfUnit(prb[static_cast<std::size_t>(a)]),
           "Invalid values for known sampling proportions!");
@@ -171,12 +179,12 @@ void ControlReader::ReadMarkers() {
 
   std::vector<ReadTarget> targets;
   common::AppendTexts(targets, av_.MarkerID, 1, n, kIdLength);
-  ReadOrStop(targets, Numbered(c_ + 4, ", Marker IDs"));
+  ReadLineOrStop(targets, Numbered(c_ + 4, ", Marker IDs"));
   CheckDuplicateMarkers();
 
   targets.clear();
   common::AppendInts(targets, av_.Dominant, 1, n);
-  ReadOrStop(targets, Numbered(c_ + 5, ", indicators for marker types per locus"));
+  ReadLineOrStop(targets, Numbered(c_ + 5, ", indicators for marker types per locus"));
   for (int l = 1; l <= n; ++l) {
     const int d = av_.Dominant[static_cast<std::size_t>(l)];
     Check(d > 1 || d < 0, "Marker type should be either 1 (dominant) or 0 (codominant)!");
@@ -186,10 +194,10 @@ void ControlReader::ReadMarkers() {
   av_.OtherRate.assign(size, 0.0);
   targets.clear();
   common::AppendReals(targets, av_.DropRate, 1, n);
-  ReadOrStop(targets, Numbered(c_ + 6, ", Dropout Rate per locus"));
+  ReadLineOrStop(targets, Numbered(c_ + 6, ", Dropout Rate per locus"));
   targets.clear();
   common::AppendReals(targets, av_.OtherRate, 1, n);
-  ReadOrStop(targets, Numbered(c_ + 7, ", Other Error Rate per locus"));
+  ReadLineOrStop(targets, Numbered(c_ + 7, ", Other Error Rate per locus"));
   for (int l = 1; l <= n; ++l) {
     const std::size_t k = static_cast<std::size_t>(l);
     Check(BadErrorRate(av_.DropRate[k]) || BadErrorRate(av_.OtherRate[k]),
@@ -252,7 +260,7 @@ void ControlReader::ReadIndividuals() {
     const std::string message =
         Numbered(static_cast<long long>(c_) + 7 + i,
                  ", Data or data format error in offspring ID/Sex/Age/genotypes");
-    ReadOrStop(targets, message);
+    ReadLineOrStop(targets, message);
     CheckIndividual(i, message);
     for (int l = 1; l <= n; ++l)
       if (av_.Dominant[static_cast<std::size_t>(l)] == 1) codes_(2, l, i) = codes_(1, l, i);

@@ -14,10 +14,10 @@ using common::FmtText;
 
 namespace {
 
-// The report's rules are fields of an 80-character line of dashes (or
-// stars): a narrower field shows its leftmost characters.
-std::string Dashes(int width) { return FmtText(std::string(80, '-'), width); }
-std::string Stars(int width) { return FmtText(std::string(80, '*'), width); }
+// A rule is as wide as the table it underlines, also past 80 columns (many
+// age classes, or a parent with many offspring).
+std::string Dashes(int width) { return common::RepeatChar('-', width); }
+std::string Stars(int width) { return common::RepeatChar('*', width); }
 
 // Date2/Time2 halves shown as D=dd/mm/yyyy T=ss/mm/hh.
 std::string TimeLine(const std::string& label, const std::string& date, const std::string& time) {

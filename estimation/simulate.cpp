@@ -71,6 +71,10 @@ SexPlan BuildSexPlan(const AgeVariables& av, int s) {
   const int o = s == 1 ? 0 : av.NumAgeClass[1];
   double total = 0.0;
   for (int i = 1; i <= p.K; ++i) total += av.ReproductionRate[static_cast<std::size_t>(o + i)];
+  // Every parent class is drawn from, so each must have members and the
+  // shares a positive sum; the bootstrap refuses other estimates first.
+  if (p.Size[0] < 1 || (p.K >= 1 && p.Size[static_cast<std::size_t>(p.K)] < 1) || !(total > 0.0))
+    throw std::logic_error("internal error: Simulate needs classes of at least one member and positive shares");
   p.Cum.assign(static_cast<std::size_t>(p.K) + 1, 0.0);
   double run = 0.0;
   for (int i = 1; i <= p.K; ++i) {

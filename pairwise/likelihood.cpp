@@ -125,7 +125,9 @@ double Compute_PODyad_LogL(const Variables& v, const int* G1, const int* G2, dou
   for (int l = 1; l <= v.NumLoci; ++l) {
     const int* g1 = G1 + 2 * (l - 1);
     const int* g2 = G2 + 2 * (l - 1);
-    if (v.ObsNumAllele[Sz(l)] == 1 || (g1[0] < 1 && g2[0] < 1)) continue;
+    // A locus with fewer than two observed alleles tells nothing; one with
+    // none can still be typed in a simulated genotype (by a typing error).
+    if (v.ObsNumAllele[Sz(l)] <= 1 || (g1[0] < 1 && g2[0] < 1)) continue;
     if (Floor >= h) return h;
     double term;
     if (built) {
@@ -140,6 +142,11 @@ double Compute_PODyad_LogL(const Variables& v, const int* G1, const int* G2, dou
     h = DyadStep(h, term, Floor);
   }
   return h;
+}
+
+double DyadTermOfNumbers(const Variables& v, int L, int r, int c) {
+  const LocusLikTable& t = v.LikTables.Locus[Sz(L)];
+  return t.Term.empty() ? TermOfNumbers(v, L, t, r, c) : t.Term[Sz(r) * (Sz(t.NumGtype) + 1) + Sz(c)];
 }
 
 namespace {

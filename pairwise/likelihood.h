@@ -20,6 +20,9 @@ double SingleIndivLikelihood(const Variables& v, const int* G);
 void SingleParentLikelihood(Variables& v);
 // Dyad log-likelihood with the floor and its early stop.
 double Compute_PODyad_LogL(const Variables& v, const int* G1, const int* G2, double Floor);
+// The dyad term of Compute_PODyad_LogL at locus L for the genotype numbers
+// r (first genotype) and c (second), from the built tables.
+double DyadTermOfNumbers(const Variables& v, int L, int r, int c);
 // Fills the pair table, with its console line and progress dots.
 void CalculatePairProb(Variables& v, std::ostream& console);
 

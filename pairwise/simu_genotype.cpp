@@ -115,12 +115,13 @@ int AlleleOf(const SimuLocus& s, float u) {
   while (s.Cum[a] < x) ++a;
   return a;
 }
-}  // namespace
 
-// The generator is copied to a local for each genotype so that its state
-// stays in registers: the genotype codes are ints, which may alias it.
-void SimuGenotype(const SimuTables& t, UniformRng& rng, int* G) {
-  UniformRng r = rng;
+// Each routine is written once over its source of uniforms (the generator
+// itself or a buffer drawn ahead from it); both give the same draws. The
+// generator is copied to a local for each genotype so that its state stays
+// in registers: the genotype codes are ints, which may alias it.
+template <class Source>
+void SimuGenotypeFrom(const SimuTables& t, Source& r, int* G) {
   for (int l = 1; l <= t.NumLoci; ++l) {
     const SimuLocus& s = t.Locus[l];
     const float u1 = r.Uniform();
@@ -135,11 +136,10 @@ void SimuGenotype(const SimuTables& t, UniformRng& rng, int* G) {
     g[0] = AlleleOf(s, std::min(u1, u2));
     g[1] = AlleleOf(s, std::max(u1, u2));
   }
-  rng = r;
 }
 
-void SimuDomGenotype(const SimuTables& t, UniformRng& rng, int* G) {
-  UniformRng r = rng;
+template <class Source>
+void SimuDomGenotypeFrom(const SimuTables& t, Source& r, int* G) {
   for (int l = 1; l <= t.NumLoci; ++l) {
     const double u = static_cast<double>(r.Uniform());
     const double* cum = t.Locus[l].Cum;
@@ -152,12 +152,10 @@ void SimuDomGenotype(const SimuTables& t, UniformRng& rng, int* G) {
       g[0] = 2; g[1] = 2;
     }
   }
-  rng = r;
 }
 
-void SimuOffspring(const SimuTables& t, UniformRng& rng, const int* parent1, const int* parent2,
-                   int* G) {
-  UniformRng r = rng;
+template <class Source>
+void SimuOffspringFrom(const SimuTables& t, Source& r, const int* parent1, const int* parent2, int* G) {
   for (int l = 1; l <= t.NumLoci; ++l) {
     const int base = 2 * (l - 1);
     const float u1 = r.Uniform();
@@ -165,21 +163,30 @@ void SimuOffspring(const SimuTables& t, UniformRng& rng, const int* parent1, con
     G[base] = parent1[base + (u1 >= 0.5f ? 1 : 0)];
     G[base + 1] = parent2[base + (u2 >= 0.5f ? 1 : 0)];
   }
-  rng = r;
 }
-
-namespace {
 
 // Dropout of a heterozygote: one of its alleles, chosen by a fresh uniform,
 // is seen twice.
-void ApplyDropout(const SimuLocus& s, UniformRng& rng, int* g) {
+template <class Source>
+void ApplyDropout(const SimuLocus& s, Source& rng, int* g) {
   if (!(s.DropRate > kTiny) || g[0] == g[1]) return;
   if (!(s.DropRate > static_cast<double>(rng.Uniform()))) return;
   if (rng.Uniform() < 0.5f) g[1] = g[0]; else g[0] = g[1];
 }
+// The same from uniforms drawn ahead: whether the heterozygote takes its
+// uniform (half the loci or so, unpredictable) moves the cursor without a
+// branch; the dropout itself is rare.
+void ApplyDropout(const SimuLocus& s, UniformCursor& c, int* g) {
+  const bool draws = (s.DropRate > kTiny) & (g[0] != g[1]);
+  const double u = static_cast<double>(*c.next);
+  c.next += draws ? 1 : 0;
+  if (!(draws && s.DropRate > u)) return;
+  if (c.Uniform() < 0.5f) g[1] = g[0]; else g[0] = g[1];
+}
 
 // Other typing errors, allele 1 then allele 2, each with its own draws.
-void ApplyOtherErrors(const SimuLocus& s, UniformRng& rng, int* g) {
+template <class Source>
+void ApplyOtherErrors(const SimuLocus& s, Source& rng, int* g) {
   if (!(s.OtherErrorRate > kTiny)) return;
   for (int a = 0; a < 2; ++a)
     if (s.OtherErrorRate > static_cast<double>(rng.Uniform()))
@@ -197,10 +204,8 @@ void Normalise(const SimuLocus& s, int* g) {
   }
 }
 
-}  // namespace
-
-void SimuGenotypeChange(const SimuTables& t, UniformRng& rng, int* G) {
-  UniformRng r = rng;
+template <class Source>
+void SimuGenotypeChangeFrom(const SimuTables& t, Source& r, int* G) {
   if (!t.MarkerErrorFreeQ) {
     for (int l = 1; l <= t.NumLoci; ++l) {
       ApplyDropout(t.Locus[l], r, G + 2 * (l - 1));
@@ -218,7 +223,55 @@ void SimuGenotypeChange(const SimuTables& t, UniformRng& rng, int* G) {
       }
     }
   }
+}
+
+}  // namespace
+
+void SimuGenotype(const SimuTables& t, UniformRng& rng, int* G) {
+  UniformRng r = rng;
+  SimuGenotypeFrom(t, r, G);
   rng = r;
+}
+void SimuDomGenotype(const SimuTables& t, UniformRng& rng, int* G) {
+  UniformRng r = rng;
+  SimuDomGenotypeFrom(t, r, G);
+  rng = r;
+}
+void SimuOffspring(const SimuTables& t, UniformRng& rng, const int* parent1, const int* parent2,
+                   int* G) {
+  UniformRng r = rng;
+  SimuOffspringFrom(t, r, parent1, parent2, G);
+  rng = r;
+}
+void SimuGenotypeChange(const SimuTables& t, UniformRng& rng, int* G) {
+  UniformRng r = rng;
+  SimuGenotypeChangeFrom(t, r, G);
+  rng = r;
+}
+
+// Most uniforms a routine can take per locus: two for the alleles, and in
+// SimuGenotypeChange two for a dropout, four for other errors, one for
+// missing data.
+void SimuGenotype(const SimuTables& t, UniformBuffer& u, int* G) {
+  UniformCursor c = u.Reserve(2 * t.NumLoci);
+  SimuGenotypeFrom(t, c, G);
+  u.Commit(c);
+}
+void SimuDomGenotype(const SimuTables& t, UniformBuffer& u, int* G) {
+  UniformCursor c = u.Reserve(t.NumLoci);
+  SimuDomGenotypeFrom(t, c, G);
+  u.Commit(c);
+}
+void SimuOffspring(const SimuTables& t, UniformBuffer& u, const int* parent1, const int* parent2,
+                   int* G) {
+  UniformCursor c = u.Reserve(2 * t.NumLoci);
+  SimuOffspringFrom(t, c, parent1, parent2, G);
+  u.Commit(c);
+}
+void SimuGenotypeChange(const SimuTables& t, UniformBuffer& u, int* G) {
+  UniformCursor c = u.Reserve(kMaxChangeDraws * t.NumLoci);
+  SimuGenotypeChangeFrom(t, c, G);
+  u.Commit(c);
 }
 
 }  // namespace pairwise

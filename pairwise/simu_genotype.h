@@ -5,6 +5,7 @@
 // a dominant phenotype 1 is (1, 1) and phenotype 2 is (2, 2), untyped (0, 0).
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -73,6 +74,18 @@ void SimuOffspring(const SimuTables& t, UniformRng& rng, const int* parent1, con
 // Typing errors (dropout, other errors), normal form, then missing data.
 void SimuGenotypeChange(const SimuTables& t, UniformRng& rng, int* G);
 
+// The same draws from uniforms drawn ahead (the threshold trials); the
+// buffer must allow reserving kMaxChangeDraws * NumLoci uniforms.
+constexpr int kMaxChangeDraws = 7;
+void SimuGenotype(const SimuTables& t, UniformBuffer& u, int* G);
+void SimuDomGenotype(const SimuTables& t, UniformBuffer& u, int* G);
+inline void SimuParentGenotype(const SimuTables& t, UniformBuffer& u, int* G) {
+  if (t.AllDominant) SimuDomGenotype(t, u, G); else SimuGenotype(t, u, G);
+}
+void SimuOffspring(const SimuTables& t, UniformBuffer& u, const int* parent1, const int* parent2,
+                   int* G);
+void SimuGenotypeChange(const SimuTables& t, UniformBuffer& u, int* G);
+
 }  // namespace pairwise
 
 namespace pairwise {
@@ -93,6 +106,12 @@ class SingleGtypeLogCache {
       sum += lnP_[static_cast<std::size_t>(l - 1) * width_ + static_cast<std::size_t>(GenotypeNumber(l, g))];
     }
     return sum;
+  }
+  // The term of locus l in SingleLogL: 0 where the locus is not counted or
+  // g is untyped (adding 0.0 leaves the sum as it is).
+  double LocusLogL(int l, const int* g) const {
+    if (g[0] < 1 || std::find(counted_.begin(), counted_.end(), l) == counted_.end()) return 0.0;
+    return lnP_[static_cast<std::size_t>(l - 1) * width_ + static_cast<std::size_t>(GenotypeNumber(l, g))];
   }
   // IndivGtype2 numbering: the phenotype code at a dominant locus, else
   // GenotypeID2 of the pair (0 when untyped).

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "pairwise/candidate_score.h"
 #include "pairwise/likelihood.h"
 #include "pairwise/simu_genotype.h"
 #include "pairwise/threshold_walk.h"
@@ -83,16 +84,20 @@ struct TrialBest {
 class TrialRunner {
  public:
   TrialRunner(Variables& v, const SimuTables& t, const SingleGtypeLogCache& cache)
-      : v_(v), t_(t), cache_(cache), work_(v.NumLoci) {}
+      : v_(v), t_(t), cache_(cache), scorer_(v, cache), work_(v.NumLoci),
+        candNumber_(static_cast<std::size_t>(scorer_.NumDyadLoci()) + 1),
+        offNumber_(static_cast<std::size_t>(scorer_.NumDyadLoci()) + 1) {}
 
   // Runs the trials of sex w and returns its thresholds.
   std::array<double, 11> Run(int w, int numSimu, std::ostream& console) {
+    UniformBuffer u(v_.SimuRng, kMaxChangeDraws * v_.NumLoci);
     for (int z = 1; z <= kNumTrials; ++z) {
       ProgressDot(console, z);
       bool truth = false;
-      work_.DELTA[static_cast<std::size_t>(z)] = OneTrial(w, numSimu, truth);
+      work_.DELTA[static_cast<std::size_t>(z)] = OneTrial(u, w, numSimu, truth);
       work_.TRUEPARENTQ[static_cast<std::size_t>(z)] = truth ? 1 : 0;
     }
+    v_.SimuRng = u.Release();
     return ThresholdsFromTrials(kNumTrials, work_.DELTA, work_.TRUEPARENTQ);
   }
 
@@ -100,34 +105,42 @@ class TrialRunner {
   // One trial: true parents, their offspring (in individual 1's slot), the
   // scan of numSimu candidates (in candidate slot 1 of sex w). Returns the
   // margin; truth = the true parent was sampled and ranked first.
-  double OneTrial(int w, int numSimu, bool& truth) {
-    UniformRng& rng = v_.SimuRng;
+  double OneTrial(UniformBuffer& u, int w, int numSimu, bool& truth) {
     int* p1 = work_.parent1.data();
     int* p2 = work_.parent2.data();
     int* off = v_.IndivG(1);
     int* cand = v_.CndG(1, w);
-    SimuParentGenotype(t_, rng, p1);
-    SimuParentGenotype(t_, rng, p2);
-    SimuOffspring(t_, rng, p1, p2, off);
-    SimuGenotypeChange(t_, rng, off);
-    SimuGenotypeChange(t_, rng, p1);
-    SimuGenotypeChange(t_, rng, p2);
+    SimuParentGenotype(t_, u, p1);
+    SimuParentGenotype(t_, u, p2);
+    SimuOffspring(t_, u, p1, p2, off);
+    SimuGenotypeChange(t_, u, off);
+    SimuGenotypeChange(t_, u, p1);
+    SimuGenotypeChange(t_, u, p2);
     StoreOffspringNumbers(off);
     const double vec1 = cache_.SingleLogL(off);
+    if (scorer_.Usable()) scorer_.Score(off, offNumber_.data());
     const bool trueSampled =
-        static_cast<double>(rng.Uniform()) <= v_.PropPrntSampled[static_cast<std::size_t>(w)];
+        static_cast<double>(u.Uniform()) <= v_.PropPrntSampled[static_cast<std::size_t>(w)];
     TrialBest best;
     const auto len = static_cast<std::ptrdiff_t>(2 * v_.NumLoci);
     for (int i = 1; i <= numSimu; ++i) {
+      const int* c = cand;
       if (i == 1 && trueSampled) {
-        std::copy(p1, p1 + len, cand);
+        c = p1;
       } else {
-        SimuParentGenotype(t_, rng, cand);
-        SimuGenotypeChange(t_, rng, cand);
+        SimuParentGenotype(t_, u, cand);
+        SimuGenotypeChange(t_, u, cand);
       }
-      const double unrel = vec1 + cache_.SingleLogL(cand);
-      // The floor stops every candidate early that cannot beat the second best.
-      const double x = Compute_PODyad_LogL(v_, cand, off, unrel + best.best2);
+      double x, unrel;
+      if (scorer_.Usable()) {
+        unrel = vec1 + scorer_.Score(c, candNumber_.data());
+        // The floor stops every candidate early that cannot beat the second best.
+        x = scorer_.DyadLogL(candNumber_.data(), offNumber_.data(), unrel + best.best2);
+      } else {
+        if (c == p1) std::copy(p1, p1 + len, cand);
+        unrel = vec1 + cache_.SingleLogL(cand);
+        x = Compute_PODyad_LogL(v_, cand, off, unrel + best.best2);
+      }
       best.Offer(x - unrel, i);
     }
     truth = trueSampled && best.chosen == 1;
@@ -142,7 +155,9 @@ class TrialRunner {
   Variables& v_;
   const SimuTables& t_;
   const SingleGtypeLogCache& cache_;
+  const CandidateScorer scorer_;
   TrialWork work_;
+  std::vector<int> candNumber_, offNumber_;  // genotype numbers at the dyad loci
 };
 
 // Sex 2 takes sex 1's thresholds when its trials would be drawn from the

@@ -60,6 +60,21 @@ TEST(ComputeNe, EqualSizesWithinASexGiveNoSizeTerm) {
   EXPECT_EQ(r.Ne, static_cast<int>(std::floor(4.0 * gi / (1.0 / 60 + 1.0 / 30) + 0.5)));
 }
 
+// Each B is the sum of the shares from its row to the last row, added in that
+// order; for these shares the reverse order gives another last bit of GI.
+TEST(ComputeNe, ReproductionTailsAreSummedFromTheRowToTheLastRow) {
+  const PassResult r = NePass({4, 3, 1}, {0.05, 0.15, 0.02, 0.5}, {300, 200, 100, 100});
+  const double B1 = 2.0 * ((0.05 + 0.15) + 0.02), B2 = 2.0 * (0.15 + 0.02), B3 = 2.0 * 0.02;
+  const double reverse = 2.0 * ((0.02 + 0.15) + 0.05);
+  ASSERT_NE((B1 + B2) + B3, (reverse + B2) + B3);  // the case tells the orders apart
+  EXPECT_EQ(r.GI[2], (B1 + B2) + B3);
+  EXPECT_EQ(r.GI[3], 1.0);
+  EXPECT_EQ(r.GI[1], (r.GI[2] + r.GI[3]) * 0.5);
+  const double inner = B2 * B2 * (1.0 / 200 - 1.0 / 300) + B3 * B3 * (1.0 / 100 - 1.0 / 200);
+  EXPECT_EQ(r.Var[1][1], 4.0 * (0.25 * inner) * 300 + 1.0);
+  EXPECT_EQ(r.Var[3][1], 4.0 * (0.25 * inner) * 100);
+}
+
 TEST(ComputeNe, AllReproductionInTheOldestClass) {
   const PassResult r = NePass({5, 3, 2}, {0, 0, 0.5, 0, 0.5}, {90, 60, 30, 40, 20});
   EXPECT_DOUBLE_EQ(r.GI[2], 3.0);

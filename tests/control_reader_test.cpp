@@ -172,10 +172,24 @@ TEST(ControlReader, FaultyFilesStopAtTheFirstFaultWithItsMessage) {
        "Error in reading line  18, Proportions of parents sampled"},
       {"proportion not a number", {18, "0.5 x"},
        "Error in reading line  18, Proportions of parents sampled"},
+      // Each pass re-reads one individual per line and skips the header by
+      // counting lines: a read continued on a next line would shift them.
+      {"individual continued on a next line", {15, "I1 1 2 101 102\n1"},
+       ("Error in reading line  15" + kIndiv + ": the values must stand on one line")},
+      {"marker IDs over two lines", {11, "M1\nM2"},
+       "Error in reading line  11, Marker IDs: the values must stand on one line"},
   };
   testutil::ScopedTempDir dir;
   for (const FaultCase& c : cases)
     EXPECT_EQ(ReadMessage(Build(BaseFile(), c.edit)), c.message) << c.name;
+}
+
+TEST(ControlReader, EmptyLinesBetweenItemsAreAccepted) {
+  testutil::ScopedTempDir dir;
+  AgeVariables av;
+  EXPECT_EQ(ReadMessage(Build(BaseFile(), {10, "\n95\n"}), av), "");
+  EXPECT_EQ(av.ConfidenceLevel, "95");
+  EXPECT_EQ(av.SmplSize, 3);
 }
 
 TEST(ControlReader, RateCheckWaitsForTheSecondRateLine) {

@@ -176,9 +176,11 @@ TEST(FreeFormReader, EachReadStartsOnTheLineAfterThePreviousOne) {
   EXPECT_EQ(b, 2);
   EXPECT_EQ(c, 3);
   EXPECT_EQ(reader.LinesRead(), 2);
+  EXPECT_FALSE(reader.LastReadOnOneLine());
   ASSERT_TRUE(reader.Read({ReadTarget::Int(a)}));
   EXPECT_EQ(a, 4);  // the empty line is passed over, "5 a comment" ignored
   EXPECT_EQ(reader.LinesRead(), 4);
+  EXPECT_TRUE(reader.LastReadOnOneLine());
   ASSERT_TRUE(reader.Read({ReadTarget::Int(a)}));
   EXPECT_EQ(a, 6);
   EXPECT_EQ(reader.LinesRead(), 5);

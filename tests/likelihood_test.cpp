@@ -296,6 +296,35 @@ TEST(DyadLogL, EdgeCases) {
   EXPECT_EQ(pairwise::SingleIndivLikelihood(v, v.IndivG(5)), std::log(pairwise::ProbSingleGtype(v, 2, 1, 1)));  // (5, 5) recoded
 }
 
+// A locus at which nobody in the sample is typed has no alleles; the threshold
+// trials can still type a simulated genotype there through a typing error.
+// Such a locus carries no information and must add nothing to the dyad.
+TEST(DyadLogL, LocusWithoutObservedAllelesAddsNothing) {
+  for (const int dominant : {0, 1}) {
+    Variables v = MakeCompanionData(4, {0, dominant}, {0.01, 0.01}, {0.02, 0.02});
+    SetGenotype(v, 1, 1, 1, 1);
+    SetGenotype(v, 2, 1, 1, 2);
+    SetGenotype(v, 3, 1, 2, 2);
+    SetGenotype(v, 4, 1, 1, 2);  // locus 2 untyped in everybody
+    pairwise::DataProcess(v);
+    pairwise::BuildErrorModel(v);
+    ASSERT_EQ(v.ObsNumAllele[2], 0);
+    const std::vector<int> g1{1, 2, 1, 1};  // typed (1, 1) at the empty locus
+    const std::vector<int> g2{1, 1, 1, 1};
+    const std::vector<int> g1untyped{1, 2, 0, 0}, g2untyped{1, 1, 0, 0};
+    for (const bool tables : {false, true}) {
+      if (tables) pairwise::BuildLikelihoodTables(v);
+      auto dyad = [&v](const std::vector<int>& a, const std::vector<int>& b) {
+        return pairwise::Compute_PODyad_LogL(v, a.data(), b.data(), pairwise::kPairFloor);
+      };
+      const double want = dyad(g1untyped, g2untyped);
+      EXPECT_GT(want, pairwise::kPairFloor);
+      EXPECT_EQ(dyad(g1, g2), want) << "dominant " << dominant << " tables " << tables;
+      EXPECT_EQ(dyad(g1, g2untyped), want) << "dominant " << dominant << " tables " << tables;
+    }
+  }
+}
+
 TEST(SingleLikelihood, CandidatesGetTheSumOverCountedLoci) {
   Variables v = MixedSample(30);
   pairwise::BuildLikelihoodTables(v);

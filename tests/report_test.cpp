@@ -323,3 +323,32 @@ TEST(Report, UnwritableReportStops) {
     EXPECT_STREQ(e.what(), "Error in writing the report file missing_dir/deer.Ne");
   }
 }
+
+// Twelve male classes and a female parent with eleven offspring: both rules
+// run the full width of their tables, past 80 columns.
+TEST(Report, RulesSpanTablesWiderThanEightyColumns) {
+  AgeVariables av = UnequalClasses();
+  av.NumAgeClass = {15, 12, 3};
+  av.MaxNumAgeClass = 12;
+  av.SexAgeSize0.Reset(0, 12, 1, 2, 0);
+  for (int s = 1; s <= 2; ++s) {
+    av.PODyadCounts0[s].Reset(0, 12, 1, 12, 0);
+    av.NumOff0[s].Reset(0, 30, 1, 12, 0);
+  }
+  av.NumOff0Bound = {0, 0, 11};
+  av.NumOff0[2](11, 1) = 1;
+  for (int l = 0; l < 3; ++l) av.Estimate[l].Reset(1, 15, 1, 4, 0.0);
+  const std::string report = Report(av);
+
+  std::string males = "\n" + common::FmtText("AgeClass", 10);
+  for (int i = 1; i <= 12; ++i) males += common::FmtInt(i, 6);
+  males += "\n" + std::string(82, '-') + "\n";
+  EXPECT_NE(report.find(males), std::string::npos);
+
+  std::string females = "\n" + common::FmtText("AgeClass", 10);
+  for (int i = 0; i <= 11; ++i) females += common::FmtInt(i, 6);
+  females += "\n" + std::string(82, '-') + "\n" + common::FmtInt(1, 10);
+  for (int i = 0; i <= 10; ++i) females += common::FmtInt(0, 6);
+  females += common::FmtInt(1, 6) + "\n";
+  EXPECT_NE(report.find(females), std::string::npos);
+}

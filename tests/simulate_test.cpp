@@ -339,3 +339,16 @@ TEST(Simulate, SameStreamGivesTheSameReplicate) {
   Simulate(a, pa, sa);
   EXPECT_NE(sa.Gtype, sb.Gtype);
 }
+
+TEST(Simulate, EmptyClassOrNoSharesIsRefusedInsteadOfDrawingFromNothing) {
+  // A class of 0.4 members rounds to 0, and shares summing to 0 pick no
+  // class: a parent would be drawn from an empty class.
+  for (const SexInputs& m : {SexInputs{{0.25, 0.25}, {10, 0.4}, {1, 1, 0}},
+                             SexInputs{{0.0, 0.0}, {10, 5}, {1, 1, 1}}}) {
+    AgeVariables av = MakeAv(m, {{0.5}, {10}, {1, 1}}, 3);
+    SetLoci(av, {Codom({0.5, 0.5})});
+    SimuPopulation pop;
+    SimuSample sample;
+    EXPECT_THROW(Simulate(av, pop, sample), std::logic_error);
+  }
+}

@@ -260,6 +260,28 @@ TEST_F(DetermineDeltaValueTest, SameInputSameThresholds) {
   EXPECT_EQ(a.Threshold, b.Threshold);
 }
 
+// The thresholds of one small sample, pinned: the trials follow one fixed
+// stream of uniforms, so any change in the order or number of draws, or in
+// a single computed value, moves them. The last line is the generator's
+// state afterwards, i.e. the number of uniforms consumed.
+TEST_F(DetermineDeltaValueTest, PinnedThresholdsOfASmallSample) {
+  pairwise::Variables v;
+  Load(SmallSpec(), v);
+  std::ostringstream console;
+  pairwise::DetermineDeltaValue(v, console);
+  const std::array<double, 11> father{0.0, 4.9682465740935911, 4.5380764094493529, 4.044063556947826,
+                                      3.5147312810787881, 3.1113010804678609, 2.6876550073968772,
+                                      2.3132750923562, 1.8452828779262198, 1.4423342670073964,
+                                      1.0595301792616851};
+  const std::array<double, 11> mother{0.0, 6.3483390651006175, 4.6972077858430268, 4.1670630093067302,
+                                      3.6152829207222652, 3.1591184127556318, 2.7177872479023151,
+                                      2.2191312083580854, 1.8285502357308729, 1.5054923610767617,
+                                      1.1389702763232421};
+  EXPECT_EQ(v.Threshold[1], father);
+  EXPECT_EQ(v.Threshold[2], mother);
+  EXPECT_EQ(v.SimuRng.State(), (std::array<std::uint32_t, 4>{0xf3fa40b6u, 0xa1aa5cbbu, 0x4a2e50bcu, 0x5c76976eu}));
+}
+
 TEST_F(DetermineDeltaValueTest, NoSimulatedCandidateLeavesEveryLevelUnreached) {
   pairwise::Variables v;
   Load(SmallSpec(), v);

@@ -32,4 +32,46 @@ TEST(UniformRng, FillDrawsInElementOrder) {
   EXPECT_EQ(a.State(), b.State());
 }
 
+TEST(UniformRng, StepBackUndoesADraw) {
+  pairwise::UniformRng rng;
+  for (int i = 0; i < 777; ++i) rng.NextBits();
+  const auto before = rng.State();
+  const std::uint32_t bits = rng.NextBits();
+  rng.StepBack();
+  EXPECT_EQ(rng.State(), before);
+  EXPECT_EQ(rng.NextBits(), bits);
+}
+
+// Reservations of uneven sizes across many refills, some uniforms left
+// unconsumed: the buffer gives the generator's stream, and hands the
+// generator back as if every consumed uniform had been drawn from it.
+TEST(UniformBuffer, SameStreamAndStateAsDrawingOneByOne) {
+  pairwise::UniformRng direct;
+  pairwise::UniformBuffer buffer(direct, 300);
+  int drawn = 0;
+  for (int k = 0; k < 500; ++k) {
+    const int reserve = 1 + (k * 37) % 300;
+    pairwise::UniformCursor c = buffer.Reserve(reserve);
+    const int take = (k * 53) % (reserve + 1);
+    for (int i = 0; i < take; ++i) ASSERT_EQ(c.Uniform(), direct.Uniform()) << k << " " << i;
+    buffer.Commit(c);
+    drawn += take;
+    if (k % 7 == 0) {
+      ASSERT_EQ(buffer.Uniform(), direct.Uniform());
+      ++drawn;
+    }
+  }
+  ASSERT_GT(drawn, 3 * 4096);
+  EXPECT_EQ(buffer.Release().State(), direct.State());
+}
+
+TEST(UniformBuffer, ReleaseBeforeAnyDrawGivesTheStartingState) {
+  pairwise::UniformRng rng;
+  rng.NextBits();
+  pairwise::UniformBuffer buffer(rng, 10);
+  EXPECT_EQ(buffer.Release().State(), rng.State());
+  buffer.Reserve(10);  // fills the buffer, consumes nothing
+  EXPECT_EQ(buffer.Release().State(), rng.State());
+}
+
 }  // namespace
