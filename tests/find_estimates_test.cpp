@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "estimation/likelihood_model.h"
+#include "estimation/powell.h"
 
 namespace {
 
@@ -215,6 +217,54 @@ TEST(FindEstimates, ResultIsALocalOptimum) {
       y[Idx(j)] *= 1 + step;
       EXPECT_GE(ev.Func(y), f - 1e-6) << "coordinate " << j << " step " << step;
     }
+}
+
+
+// One start rebuilt by hand from a copy of the stream: K shares, then (S
+// estimated) K sampling probabilities, then the diagonal of the direction
+// set, minimised by Powell with tolerance 1e-8. A single start is the
+// result itself, so any change in the scale, the draws or their order shows.
+TEST(FindEstimates, SingleStartIsPowellFromTheDrawnPointAndDirections) {
+  for (const bool known : {false, true}) {
+    std::ostringstream console;
+    AgeVariables av = ExpectedCounts(ModelK2(), known, console);
+    const int K = 2, n = NCom(K, known);
+    estimation::Ran2 rng = av.Rng;
+    const double c0 = K * std::exp(std::log(10000.0 / K) / 1.0);
+    std::vector<double> x(Idx(n + 1), 0.0);
+    const double u1 = rng.Next(), u2 = rng.Next();
+    x[1] = u1 / (u1 + u2);
+    x[2] = c0 - 1;
+    x[3] = c0 - 2;
+    if (!known)
+      for (int k = 1; k <= K; ++k)
+        x[Idx(2 * K - 1 + k)] = std::max(rng.Next(), (av.SampledCounts[Idx(k)] + 0.1) / x[Idx(K - 1 + k)]);
+    estimation::Table2<double> xi(1, n, 1, n, 0.0);
+    xi(1, 1) = rng.Next();
+    for (int k = 1; k <= K; ++k) xi(K - 1 + k, K - 1 + k) = 100.0 * rng.Next() + 1.0;
+    if (!known)
+      for (int k = 1; k <= K; ++k) xi(2 * K - 1 + k, 2 * K - 1 + k) = 0.1 * rng.Next();
+
+    const estimation::LikelihoodTables t = estimation::BuildLikelihoodTables(av, K);
+    estimation::LikelihoodEvaluator ev(t);
+    ASSERT_LT(ev.Func(x), estimation::kPenalty) << "the first draw is admissible";
+    struct Obj final : estimation::Objective {
+      estimation::LikelihoodEvaluator* e;
+      double operator()(const std::vector<double>& v) override { return e->Func(v); }
+    } obj;
+    obj.e = &ev;
+    estimation::Minimiser m(obj);
+    int iter = 0, flag = 0;
+    double fret = 0.0;
+    m.Powell(x, xi, n, 1e-8, iter, fret, flag);
+    ASSERT_EQ(flag, 0);
+
+    std::vector<double> X;
+    FindEstimates(av, 10000, 1, K, n, X);
+    EXPECT_EQ(X, x) << (known ? "known S" : "estimated S");
+    EXPECT_EQ(av.Rng.Idum, rng.Idum);
+    EXPECT_EQ(av.Rng.IY, rng.IY);
+  }
 }
 
 }  // namespace
