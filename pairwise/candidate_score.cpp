@@ -24,7 +24,7 @@ CandidateScorer::CandidateScorer(const Variables& v, const SingleGtypeLogCache& 
   for (int l = 1; l <= v.NumLoci; ++l) {
     const LocusLikTable& t = v.LikTables.Locus[static_cast<std::size_t>(l)];
     int dyadIndex = -1;
-    if (v.ObsNumAllele[static_cast<std::size_t>(l)] != 1) {
+    if (v.ObsNumAllele[static_cast<std::size_t>(l)] > 1) {
       dyadIndex = static_cast<int>(dyad_.size());
       dyad_.push_back({t.Term.empty() ? nullptr : t.Term.data(), static_cast<std::size_t>(t.NumGtype) + 1, l});
     }

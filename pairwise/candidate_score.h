@@ -22,7 +22,7 @@ class CandidateScorer {
   bool Usable() const { return usable_; }
 
   // Single-genotype log-likelihood of G; fills number[0..] with G's genotype
-  // numbers at the dyad loci (those with other than one allele), in order.
+  // numbers at the dyad loci (those with more than one allele), in order.
   double Score(const int* G, int* number) const {
     double sum = 0.0;
     for (int l = 1; l <= numLoci_; ++l) {

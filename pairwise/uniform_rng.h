@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <vector>
 
+#include <emmintrin.h>
+
 namespace pairwise {
 
 class UniformRng {
@@ -82,7 +84,7 @@ class UniformBuffer {
   // maxReserve: the largest n that Reserve will be asked for.
   UniformBuffer(const UniformRng& rng, int maxReserve)
       : rng_(rng), buf_(static_cast<std::size_t>(std::max(4096, 4 * maxReserve))),
-        next_(buf_.size()) {}
+        bits_(buf_.size()), next_(buf_.size()) {}
   UniformBuffer(const UniformBuffer&) = delete;
   UniformBuffer& operator=(const UniformBuffer&) = delete;
 
@@ -109,15 +111,26 @@ class UniformBuffer {
  private:
   // Moves the unconsumed uniforms to the front and draws the rest anew.
   void Refill() {
-    const std::size_t kept = buf_.size() - next_;
+    const std::size_t n = buf_.size();
+    const std::size_t kept = n - next_;
     std::copy(buf_.begin() + static_cast<std::ptrdiff_t>(next_), buf_.end(), buf_.begin());
+    // The generator's serial loop keeps only the raw bits; their conversion
+    // (exact, as in BitsToUniform) runs apart, four at a time.
     UniformRng r = rng_;
-    for (std::size_t i = kept; i < buf_.size(); ++i) buf_[i] = r.Uniform();
+    std::int32_t* b = bits_.data();
+    for (std::size_t i = kept; i < n; ++i) b[i] = static_cast<std::int32_t>(r.NextBits() >> 8);
     rng_ = r;
+    float* u = buf_.data();
+    const __m128 scale = _mm_set1_ps(0x1.0p-24f);
+    std::size_t i = kept;
+    for (; i + 4 <= n; i += 4)
+      _mm_storeu_ps(u + i, _mm_mul_ps(_mm_cvtepi32_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i))), scale));
+    for (; i < n; ++i) u[i] = static_cast<float>(b[i]) * 0x1.0p-24f;
     next_ = 0;
   }
   UniformRng rng_;          // state after the last uniform of the buffer
   std::vector<float> buf_;
+  std::vector<std::int32_t> bits_;  // top 24 bits of each draw, for Refill
   std::size_t next_;        // first unconsumed uniform
 };
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 namespace {
 
 // Known answers of xoshiro128+ from the fixed starting state, computed
