@@ -25,7 +25,7 @@ const std::filesystem::path& SampleDir() {
   static const std::filesystem::path dir = [] {
     const auto d = std::filesystem::temp_directory_path() / "companion_bench";
     std::filesystem::create_directories(d);
-    testutil::SampleSpec s;
+    testutil::SamplePlan s;
     s.SmplSize = 2000;
     s.NumLoci = 20;
     s.NumAlleles = 10;

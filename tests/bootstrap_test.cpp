@@ -242,21 +242,21 @@ TEST(FindCI95, SharesOfASexThatSumToZeroStop) {
 
 namespace {
 
-testutil::SampleSpec SmallSpec() {
-  testutil::SampleSpec spec;
-  spec.SmplSize = 160;
-  spec.NumLoci = 10;
-  spec.NumDominantLoci = 1;
-  spec.NumAgeClass = {0, 3, 3};
-  spec.PropPrntSampled = {0.0, 0.5, 0.5};
-  spec.Seed = 7;
-  spec.FName = "Boot";
-  return spec;
+testutil::SamplePlan SmallPlan() {
+  testutil::SamplePlan plan;
+  plan.SmplSize = 160;
+  plan.NumLoci = 10;
+  plan.NumDominantLoci = 1;
+  plan.NumAgeClass = {0, 3, 3};
+  plan.PropPrntSampled = {0.0, 0.5, 0.5};
+  plan.Seed = 7;
+  plan.FName = "Boot";
+  return plan;
 }
 
 // The generated sample with the number of replicates replaced (line 8).
-std::string ControlFile(const testutil::SampleSpec& spec, int reps) {
-  std::istringstream in(testutil::GenerateSample(spec).Text);
+std::string ControlFile(const testutil::SamplePlan& plan, int reps) {
+  std::istringstream in(testutil::GenerateSample(plan).Text);
   std::string out, line;
   for (int k = 1; std::getline(in, line); ++k) out += (k == 8 ? std::to_string(reps) : line) + "\n";
   return out;
@@ -272,7 +272,7 @@ void InstallCompanion() {
 TEST(FindCI95EndToEnd, IntervalsHoldEveryPointEstimate) {
   testutil::ScopedTempDir dir;
   InstallCompanion();
-  testutil::WriteFile("Tavimorelund.dat", ControlFile(SmallSpec(), 6));
+  testutil::WriteFile("Tavimorelund.dat", ControlFile(SmallPlan(), 6));
   AgeVariables av;
   std::ostringstream console;
   av.Console = &console;
@@ -312,7 +312,7 @@ TEST(FindCI95EndToEnd, IntervalsHoldEveryPointEstimate) {
 TEST(FindCI95EndToEnd, ReportShowsTheIntervals) {
   testutil::ScopedTempDir dir;
   InstallCompanion();
-  testutil::WriteFile("Tavimorelund.dat", ControlFile(SmallSpec(), 5));
+  testutil::WriteFile("Tavimorelund.dat", ControlFile(SmallPlan(), 5));
   const testutil::RunResult r = testutil::RunProgram(MAIN_EXE);
   EXPECT_EQ(r.exit_status, 0) << r.out << r.err;
   EXPECT_NE(r.out.find(" Bootstraping Replicate=           5"), std::string::npos) << r.out;

@@ -42,7 +42,7 @@ struct Score {
   int at95 = 0, correctAt95 = 0;
 };
 
-Score ScoreSex(const testutil::GeneratedSample& g, const testutil::SampleSpec& spec, int sex,
+Score ScoreSex(const testutil::GeneratedSample& g, const testutil::SamplePlan& plan, int sex,
                const std::map<std::string, Assigned>& rows, bool onlyOtherKnown = false) {
   Score s;
   const auto sz = static_cast<std::size_t>(sex);
@@ -50,7 +50,7 @@ Score ScoreSex(const testutil::GeneratedSample& g, const testutil::SampleSpec& s
   const std::vector<int>& otherKnown = sex == 1 ? g.KnownMother : g.KnownFather;
   for (std::size_t i = 1; i < g.ID.size(); ++i) {
     if (onlyOtherKnown && otherKnown[i] < 1) continue;
-    const bool passes = g.Age[i] <= spec.NumAgeClass[sz] - spec.MinParentAge[sz];
+    const bool passes = g.Age[i] <= plan.NumAgeClass[sz] - plan.MinParentAge[sz];
     const auto it = rows.find(g.ID[i]);
     if (!passes) {
       EXPECT_TRUE(it == rows.end()) << g.ID[i] << " passes no age filter";
@@ -67,8 +67,8 @@ Score ScoreSex(const testutil::GeneratedSample& g, const testutil::SampleSpec& s
   return s;
 }
 
-testutil::SampleSpec RealisticSpec() {
-  testutil::SampleSpec s;
+testutil::SamplePlan RealisticPlan() {
+  testutil::SamplePlan s;
   s.SmplSize = 300;
   s.NumLoci = 12;
   s.NumAlleles = 8;
@@ -85,14 +85,14 @@ testutil::SampleSpec RealisticSpec() {
 
 TEST(CompanionEndToEnd, AssignsMostTrueParentsAnd95PercentRowsAreRight) {
   testutil::ScopedTempDir dir;
-  const testutil::SampleSpec spec = RealisticSpec();
-  const testutil::GeneratedSample g = testutil::GenerateSample(spec);
+  const testutil::SamplePlan plan = RealisticPlan();
+  const testutil::GeneratedSample g = testutil::GenerateSample(plan);
   testutil::WriteFile("AgeSexGtype.dat", g.Text);
   std::ostringstream console;
   ASSERT_EQ(pairwise::RunCompanion(console), 0) << console.str();
   for (int sex = 1; sex <= 2; ++sex) {
     const auto rows = ReadAssignments(sex == 1 ? "Herd.PairwisePaternity" : "Herd.PairwiseMaternity");
-    const Score s = ScoreSex(g, spec, sex, rows);
+    const Score s = ScoreSex(g, plan, sex, rows);
     ASSERT_GT(s.withSampledParent, 50) << "sample too small to judge";
     EXPECT_GE(s.correct, 0.7 * s.withSampledParent) << "sex " << sex;
     // The trials simulate unrelated candidates; in a small population an
@@ -108,20 +108,20 @@ TEST(CompanionEndToEnd, AssignsMostTrueParentsAnd95PercentRowsAreRight) {
 // fathers were not sampled.
 TEST(CompanionEndToEnd, KnownOtherParentKeepsTheCalibration) {
   testutil::ScopedTempDir dir;
-  testutil::SampleSpec spec = RealisticSpec();
-  spec.NumKnownMothers = 120;
-  spec.NumKnownFathers = 10;
-  const testutil::GeneratedSample g = testutil::GenerateSample(spec);
+  testutil::SamplePlan plan = RealisticPlan();
+  plan.NumKnownMothers = 120;
+  plan.NumKnownFathers = 10;
+  const testutil::GeneratedSample g = testutil::GenerateSample(plan);
   testutil::WriteFile("AgeSexGtype.dat", g.Text);
   std::ostringstream console;
   ASSERT_EQ(pairwise::RunCompanion(console), 0) << console.str();
   const auto fathers = ReadAssignments("Herd.PairwisePaternity");
-  const Score s = ScoreSex(g, spec, 1, fathers, true);
+  const Score s = ScoreSex(g, plan, 1, fathers, true);
   ASSERT_GT(s.at95, 10);
   EXPECT_GE(s.correctAt95, 0.9 * s.at95);
   const auto mothers = ReadAssignments("Herd.PairwiseMaternity");
   for (std::size_t i = 1; i < g.ID.size(); ++i) {
-    if (g.KnownMother[i] < 1 || g.Age[i] > spec.NumAgeClass[2] - spec.MinParentAge[2]) continue;
+    if (g.KnownMother[i] < 1 || g.Age[i] > plan.NumAgeClass[2] - plan.MinParentAge[2]) continue;
     ASSERT_EQ(mothers.count(g.ID[i]), 1u);
     EXPECT_EQ(mothers.at(g.ID[i]).parent, g.ID[static_cast<std::size_t>(g.KnownMother[i])]);
     EXPECT_EQ(mothers.at(g.ID[i]).confidence, "100%");
@@ -130,10 +130,10 @@ TEST(CompanionEndToEnd, KnownOtherParentKeepsTheCalibration) {
 
 TEST(CompanionEndToEnd, TwoRunsGiveByteIdenticalFiles) {
   testutil::ScopedTempDir dir;
-  testutil::SampleSpec spec = RealisticSpec();
-  spec.SmplSize = 150;
-  spec.NumDominantLoci = 2;
-  testutil::WriteFile("AgeSexGtype.dat", testutil::GenerateSample(spec).Text);
+  testutil::SamplePlan plan = RealisticPlan();
+  plan.SmplSize = 150;
+  plan.NumDominantLoci = 2;
+  testutil::WriteFile("AgeSexGtype.dat", testutil::GenerateSample(plan).Text);
   std::ostringstream first;
   ASSERT_EQ(pairwise::RunCompanion(first), 0);
   const std::string pat = testutil::ReadFile("Herd.PairwisePaternity");
@@ -149,9 +149,9 @@ TEST(CompanionEndToEnd, TwoRunsGiveByteIdenticalFiles) {
 
 TEST(CompanionEndToEnd, FileOnlyForASexWithCandidates) {
   testutil::ScopedTempDir dir;
-  testutil::SampleSpec spec = RealisticSpec();
-  spec.SmplSize = 100;
-  testutil::WriteFile("AgeSexGtype.dat", testutil::GenerateSample(spec).Text);
+  testutil::SamplePlan plan = RealisticPlan();
+  plan.SmplSize = 100;
+  testutil::WriteFile("AgeSexGtype.dat", testutil::GenerateSample(plan).Text);
   pairwise::Variables v;
   std::ostringstream console;
   testutil::PrepareCompanionData(v, console);

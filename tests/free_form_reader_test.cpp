@@ -23,8 +23,8 @@ struct Targets {
   std::vector<ReadTarget> list;
   std::vector<char> kinds;
 
-  explicit Targets(const std::string& spec) {
-    std::istringstream in(spec);
+  explicit Targets(const std::string& kinds_text) {
+    std::istringstream in(kinds_text);
     std::string item;
     std::vector<std::size_t> lengths;
     while (in >> item) {

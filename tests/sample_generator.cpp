@@ -42,7 +42,7 @@ int DrawCategory(Stream& rng, const std::vector<double>& cum) {
 
 // Allele frequencies of each locus as cumulative sums; a dominant locus has
 // the dominant allele 1 at a lower frequency than the recessive allele 2.
-std::vector<std::vector<double>> AlleleFrequencies(const SampleSpec& s, Stream& rng) {
+std::vector<std::vector<double>> AlleleFrequencies(const SamplePlan& s, Stream& rng) {
   std::vector<std::vector<double>> cum(static_cast<std::size_t>(s.NumLoci));
   for (int l = 0; l < s.NumLoci; ++l) {
     const bool dominant = l >= s.NumLoci - s.NumDominantLoci;
@@ -72,7 +72,7 @@ int DrawAge(Stream& rng, int maxAge) {
 
 // Population of both sexes, older ones first so that parents come before
 // their offspring; an animal without a possible father or mother is a founder.
-std::vector<Animal> MakePopulation(const SampleSpec& s, int males, int females, Stream& rng) {
+std::vector<Animal> MakePopulation(const SamplePlan& s, int males, int females, Stream& rng) {
   const auto freq = AlleleFrequencies(s, rng);
   std::vector<Animal> pop(static_cast<std::size_t>(males + females));
   for (std::size_t i = 0; i < pop.size(); ++i) {
@@ -111,7 +111,7 @@ int AlleleCode(int allele) { return 100 + 3 * allele; }
 
 // The typed codes of one locus: missing (0 0), dropout of a heterozygote,
 // other errors per allele; a dominant locus gives one phenotype code.
-std::string TypedLocus(const SampleSpec& s, bool dominant, std::array<int, 2> g, Stream& rng) {
+std::string TypedLocus(const SamplePlan& s, bool dominant, std::array<int, 2> g, Stream& rng) {
   if (rng.Chance(s.MissingRate)) return dominant ? " 0" : " 0 0";
   if (dominant) {
     int phenotype = (g[0] == 1 || g[1] == 1) ? 1 : 2;
@@ -129,7 +129,7 @@ std::string TypedLocus(const SampleSpec& s, bool dominant, std::array<int, 2> g,
 
 // Chooses the sampled animals: a share PropPrntSampled of each sex, as far
 // as the sample size allows, in a shuffled order.
-std::vector<int> ChooseSample(const SampleSpec& s, const std::vector<Animal>& pop, Stream& rng) {
+std::vector<int> ChooseSample(const SamplePlan& s, const std::vector<Animal>& pop, Stream& rng) {
   std::array<std::vector<int>, 3> bySex;
   for (std::size_t i = 0; i < pop.size(); ++i) bySex[static_cast<std::size_t>(pop[i].sex)].push_back(static_cast<int>(i));
   std::vector<int> chosen;
@@ -152,7 +152,7 @@ std::string JoinRates(int n, double rate) {
 
 }  // namespace
 
-GeneratedSample GenerateSample(const SampleSpec& s) {
+GeneratedSample GenerateSample(const SamplePlan& s) {
   Stream rng(s.Seed);
   const double both = s.PropPrntSampled[1] + s.PropPrntSampled[2];
   const int perSex = static_cast<int>(std::ceil(s.SmplSize / both)) + 1;

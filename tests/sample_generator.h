@@ -12,7 +12,7 @@
 
 namespace testutil {
 
-struct SampleSpec {
+struct SamplePlan {
   int SmplSize = 300;
   int NumLoci = 12;
   int NumAlleles = 8;                         // alleles per codominant locus
@@ -39,6 +39,6 @@ struct GeneratedSample {
   std::vector<int> KnownFather, KnownMother;  // listed as known in the file, else 0
 };
 
-GeneratedSample GenerateSample(const SampleSpec& spec);
+GeneratedSample GenerateSample(const SamplePlan& plan);
 
 }  // namespace testutil

@@ -226,12 +226,12 @@ TEST(SimuGenotypeChange, CertainlyMissingLocusBecomesUntyped) {
 TEST(SingleGtypeLogCache, EqualsSingleIndivLikelihoodOnRealGenotypes) {
   testutil::ScopedTempDir dir;
   for (int dom : {0, 3}) {
-    testutil::SampleSpec spec;
-    spec.SmplSize = 80;
-    spec.NumLoci = 9;
-    spec.NumDominantLoci = dom;
-    spec.MissingRate = 0.1;
-    testutil::WriteFile("AgeSexGtype.dat", testutil::GenerateSample(spec).Text);
+    testutil::SamplePlan plan;
+    plan.SmplSize = 80;
+    plan.NumLoci = 9;
+    plan.NumDominantLoci = dom;
+    plan.MissingRate = 0.1;
+    testutil::WriteFile("AgeSexGtype.dat", testutil::GenerateSample(plan).Text);
     pairwise::Variables v;
     std::ostringstream quiet;
     testutil::PrepareCompanionData(v, quiet);

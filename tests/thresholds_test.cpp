@@ -160,13 +160,13 @@ TEST(NumSimuCandidate, ReproductiveAgesOverProportionRoundedHalfAway) {
 // The threshold simulation on a generated sample.
 class DetermineDeltaValueTest : public ::testing::Test {
  protected:
-  void Load(const testutil::SampleSpec& spec, pairwise::Variables& v) {
-    testutil::WriteFile("AgeSexGtype.dat", testutil::GenerateSample(spec).Text);
+  void Load(const testutil::SamplePlan& plan, pairwise::Variables& v) {
+    testutil::WriteFile("AgeSexGtype.dat", testutil::GenerateSample(plan).Text);
     std::ostringstream quiet;
     testutil::PrepareCompanionData(v, quiet);
   }
-  static testutil::SampleSpec SmallSpec() {
-    testutil::SampleSpec s;
+  static testutil::SamplePlan SmallSpec() {
+    testutil::SamplePlan s;
     s.SmplSize = 120;
     s.NumLoci = 8;
     s.NumAlleles = 6;
@@ -206,10 +206,10 @@ TEST_F(DetermineDeltaValueTest, SexTwoReusesSexOneWhenTheSettingIsTheSame) {
 }
 
 TEST_F(DetermineDeltaValueTest, KnownParentsOnOneSideOnlyPreventReuse) {
-  testutil::SampleSpec spec = SmallSpec();
-  spec.NumKnownMothers = 5;
+  testutil::SamplePlan plan = SmallSpec();
+  plan.NumKnownMothers = 5;
   pairwise::Variables v;
-  Load(spec, v);
+  Load(plan, v);
   ASSERT_GT(v.NumKnownPrnt[2], 0);
   ASSERT_EQ(v.NumKnownPrnt[1], 0);
   for (int a = 0; a <= v.MaxAgeIndex; ++a) v.AgeSize(a, 2) = v.AgeSize(a, 1);
@@ -222,11 +222,11 @@ TEST_F(DetermineDeltaValueTest, KnownParentsOnOneSideOnlyPreventReuse) {
 // The margin with a known other parent is the same LOD statistic, so it
 // takes the same calibration instead of the 0 or 999.9 of an unsimulated one.
 TEST_F(DetermineDeltaValueTest, Threshold2TakesTheThresholdsOfItsSex) {
-  testutil::SampleSpec spec = SmallSpec();
-  spec.NumKnownFathers = 6;
-  spec.NumKnownMothers = 6;
+  testutil::SamplePlan plan = SmallSpec();
+  plan.NumKnownFathers = 6;
+  plan.NumKnownMothers = 6;
   pairwise::Variables v;
-  Load(spec, v);
+  Load(plan, v);
   std::ostringstream console;
   pairwise::DetermineDeltaValue(v, console);
   for (int s = 1; s <= 2; ++s) {
@@ -236,10 +236,10 @@ TEST_F(DetermineDeltaValueTest, Threshold2TakesTheThresholdsOfItsSex) {
 }
 
 TEST_F(DetermineDeltaValueTest, LeavesTheSampleAsItWas) {
-  testutil::SampleSpec spec = SmallSpec();
-  spec.NumKnownFathers = 3;
+  testutil::SamplePlan plan = SmallSpec();
+  plan.NumKnownFathers = 3;
   pairwise::Variables v;
-  Load(spec, v);
+  Load(plan, v);
   const auto indiv = v.IndivGtypeData;
   const auto cnd = v.CndGtypeData;
   const auto gtype2 = v.IndivGtype2Data;

@@ -25,7 +25,7 @@ double DrawRate(estimation::Ran2& rng, const Range& r) {
 
 // Per locus: number of alleles, uneven frequencies, allele sizes of a
 // di- or tetranucleotide repeat in shuffled order, and the error rates.
-std::vector<ExampleLocus> DrawLoci(const ExampleSpec& s, estimation::Ran2& rng) {
+std::vector<ExampleLocus> DrawLoci(const ExamplePlan& s, estimation::Ran2& rng) {
   std::vector<ExampleLocus> loci(Z(s.NumLoci) + 1);
   for (int l = 1; l <= s.NumLoci; ++l) {
     ExampleLocus& x = loci[Z(l)];
@@ -80,7 +80,7 @@ void SetLoci(AgeVariables& av, const std::vector<ExampleLocus>& loci) {
 // Class sizes and shares of reproduction as the bootstrap hands them to the
 // simulation; every member of the population is equally likely to be
 // sampled, so the sample spreads over the (sex, age) cells by class size.
-void SetPopulation(AgeVariables& av, const ExampleSpec& s) {
+void SetPopulation(AgeVariables& av, const ExamplePlan& s) {
   av.NumAgeClass = s.NumAgeClass;
   av.MaxNumAgeClass = std::max(s.NumAgeClass[1], s.NumAgeClass[2]);
   av.AgeClassSize.Reset(0, av.MaxNumAgeClass, 1, 2, 0);
@@ -107,7 +107,7 @@ void SetPopulation(AgeVariables& av, const ExampleSpec& s) {
 // File order: males then females, by age, then by member number.
 void SetFileOrder(ExampleData& d) {
   const estimation::SimuSample& x = d.Sample;
-  const int n = d.Spec.SmplSize;
+  const int n = d.Plan.SmplSize;
   d.Order.assign(Z(n) + 1, 0);
   std::iota(d.Order.begin() + 1, d.Order.end(), 1);
   std::sort(d.Order.begin() + 1, d.Order.end(), [&](int a, int b) {
@@ -128,7 +128,7 @@ void SetFileOrder(ExampleData& d) {
 }
 
 void SetTrueParents(ExampleData& d) {
-  const int n = d.Spec.SmplSize;
+  const int n = d.Plan.SmplSize;
   std::unordered_map<int, int> position;  // member number -> file position
   for (int p = 1; p <= n; ++p) position[d.Sample.Number[Z(d.Order[Z(p)])]] = p;
   d.TrueFather.assign(Z(n) + 1, 0);
@@ -148,10 +148,10 @@ void SetPropPrntSampled(ExampleData& d) {
   for (int sex = 1; sex <= 2; ++sex) {
     int members = 0, sampled = 0;
     const auto& cls = d.Pop.Sex[Z(sex)].Class;
-    for (int a = d.Spec.MinParentAge[Z(sex)]; a < static_cast<int>(cls.size()); ++a)
+    for (int a = d.Plan.MinParentAge[Z(sex)]; a < static_cast<int>(cls.size()); ++a)
       members += static_cast<int>(cls[Z(a)].size());
-    for (int i = 1; i <= d.Spec.SmplSize; ++i)
-      if (d.Sample.Sex[Z(i)] == sex && d.Sample.Age[Z(i)] >= d.Spec.MinParentAge[Z(sex)]) ++sampled;
+    for (int i = 1; i <= d.Plan.SmplSize; ++i)
+      if (d.Sample.Sex[Z(i)] == sex && d.Sample.Age[Z(i)] >= d.Plan.MinParentAge[Z(sex)]) ++sampled;
     const double share = members > 0 ? static_cast<double>(sampled) / members : 0.0;
     d.PropPrntSampled[Z(sex)] =
         std::max(0.01, static_cast<double>(common::RoundHalfAway(share * 100.0)) / 100.0);
@@ -175,27 +175,27 @@ int AgeAt(const ExampleData& d, int p) { return d.Sample.Age[Z(d.Order[Z(p)])]; 
 // candidates of the parent's sex, old enough to be a parent, that are not
 // the true parent.
 void DrawPriorKnowledge(ExampleData& d, estimation::Ran2& rng) {
-  const int n = d.Spec.SmplSize;
+  const int n = d.Plan.SmplSize;
   for (int sex = 1; sex <= 2; ++sex) {
     const std::vector<int>& truth = sex == 1 ? d.TrueFather : d.TrueMother;
     std::vector<int> withParent;
     for (int p = 1; p <= n; ++p)
       if (truth[Z(p)] != 0) withParent.push_back(p);
-    for (int p : Choose(rng, withParent, d.Spec.NumKnown[Z(sex)])) d.Known[Z(sex)].push_back({p, truth[Z(p)]});
+    for (int p : Choose(rng, withParent, d.Plan.NumKnown[Z(sex)])) d.Known[Z(sex)].push_back({p, truth[Z(p)]});
 
     auto eligible = [&](int off) {
       std::vector<int> c;
       for (int q = 1; q <= n; ++q)
         if (q != off && q != truth[Z(off)] && SexAt(d, q) == sex &&
-            AgeAt(d, q) >= AgeAt(d, off) + d.Spec.MinParentAge[Z(sex)])
+            AgeAt(d, q) >= AgeAt(d, off) + d.Plan.MinParentAge[Z(sex)])
           c.push_back(q);
       return c;
     };
     std::vector<int> offspring;
     for (int p = 1; p <= n; ++p)
-      if (static_cast<int>(eligible(p).size()) >= d.Spec.ExcludedPerOffspring) offspring.push_back(p);
-    for (int p : Choose(rng, offspring, d.Spec.NumExcluded[Z(sex)]))
-      d.Excluded[Z(sex)].push_back({p, Choose(rng, eligible(p), d.Spec.ExcludedPerOffspring)});
+      if (static_cast<int>(eligible(p).size()) >= d.Plan.ExcludedPerOffspring) offspring.push_back(p);
+    for (int p : Choose(rng, offspring, d.Plan.NumExcluded[Z(sex)]))
+      d.Excluded[Z(sex)].push_back({p, Choose(rng, eligible(p), d.Plan.ExcludedPerOffspring)});
   }
 }
 
@@ -208,16 +208,16 @@ std::vector<double> ScaledShares(const std::vector<double>& share) {
   return p;
 }
 
-ExampleData MakeExample(const ExampleSpec& spec) {
+ExampleData MakeExample(const ExamplePlan& plan) {
   ExampleData d;
-  d.Spec = spec;
+  d.Plan = plan;
   AgeVariables av;
-  av.Rng.Idum = -spec.Seed;
-  av.SmplSize = spec.SmplSize;
-  av.NumLoci = spec.NumLoci;
-  d.Loci = DrawLoci(spec, av.Rng);
+  av.Rng.Idum = -plan.Seed;
+  av.SmplSize = plan.SmplSize;
+  av.NumLoci = plan.NumLoci;
+  d.Loci = DrawLoci(plan, av.Rng);
   SetLoci(av, d.Loci);
-  SetPopulation(av, spec);
+  SetPopulation(av, plan);
   estimation::Simulate(av, d.Pop, d.Sample);
   SetFileOrder(d);
   SetTrueParents(d);

@@ -10,7 +10,7 @@
 
 #include "estimation/age_variables.h"
 #include "estimation/simulate.h"
-#include "tools/example_spec.h"
+#include "tools/example_plan.h"
 
 namespace tools {
 
@@ -28,7 +28,7 @@ struct Exclusion {
 };
 
 struct ExampleData {
-  ExampleSpec Spec;
+  ExamplePlan Plan;
   std::vector<ExampleLocus> Loci;  // 1..NumLoci (element 0 unused)
   estimation::SimuPopulation Pop;
   estimation::SimuSample Sample;
@@ -42,10 +42,10 @@ struct ExampleData {
   std::array<std::vector<Exclusion>, 3> Excluded;        // [sex]
 };
 
-// Builds the simulation inputs of av from the spec (one stream, seeded by
-// the spec, draws the per-locus values first), simulates the population and
+// Builds the simulation inputs of av from the plan (one stream, seeded by
+// the plan, draws the per-locus values first), simulates the population and
 // its sample, then draws the known parents and the exclusions.
-ExampleData MakeExample(const ExampleSpec& spec);
+ExampleData MakeExample(const ExamplePlan& plan);
 
 // Scales the shares of reproduction of one sex so that they sum to 0.5.
 std::vector<double> ScaledShares(const std::vector<double>& share);

@@ -29,12 +29,12 @@ std::string Rate(double x) {
 template <typename F>
 std::string PerLocus(const ExampleData& d, F value) {
   std::string s;
-  for (int l = 1; l <= d.Spec.NumLoci; ++l) s += (l > 1 ? " " : "") + value(d.Loci[Z(l)]);
+  for (int l = 1; l <= d.Plan.NumLoci; ++l) s += (l > 1 ? " " : "") + value(d.Loci[Z(l)]);
   return s;
 }
 
 void WriteHeader(std::ostream& out, const ExampleData& d) {
-  const ExampleSpec& s = d.Spec;
+  const ExamplePlan& s = d.Plan;
   Line(out, s.DatasetName, "dataset name (one word), shown in the report title");
   Line(out, s.FName, "output name (one word): the report is " + s.FName + ".Ne");
   Line(out, std::to_string(s.SmplSize), "number of individuals");
@@ -62,11 +62,11 @@ std::string Parents(const ExampleData& d, int p) {
 
 void WriteIndividuals(std::ostream& out, const ExampleData& d) {
   char buf[16];
-  for (int p = 1; p <= d.Spec.SmplSize; ++p) {
+  for (int p = 1; p <= d.Plan.SmplSize; ++p) {
     const int i = d.Order[Z(p)];
     std::string v = d.ID[Z(p)] + " " + std::to_string(d.Sample.Sex[Z(i)]) + " " +
                     std::to_string(d.Sample.Age[Z(i)]);
-    for (int l = 1; l <= d.Spec.NumLoci; ++l) {
+    for (int l = 1; l <= d.Plan.NumLoci; ++l) {
       v += ' ';
       for (int a = 1; a <= 2; ++a) {
         const int k = d.Sample.Code(a, l, i);

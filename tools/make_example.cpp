@@ -17,15 +17,15 @@ int main(int argc, char** argv) {
       return 0;
     }
   try {
-    const tools::ExampleSpec spec = tools::ParseExampleArgs(args);
-    const tools::ExampleData d = tools::MakeExample(spec);
+    const tools::ExamplePlan plan = tools::ParseExampleArgs(args);
+    const tools::ExampleData d = tools::MakeExample(plan);
     for (int s = 1; s <= 2; ++s) {
       const auto z = static_cast<std::size_t>(s);
       const char* parent = s == 1 ? "father" : "mother";
-      if (static_cast<int>(d.Known[z].size()) < spec.NumKnown[z])
+      if (static_cast<int>(d.Known[z].size()) < plan.NumKnown[z])
         std::cerr << "make_example: only " << d.Known[z].size() << " known " << parent
                   << "s are possible (true pairs with both in the sample)\n";
-      if (static_cast<int>(d.Excluded[z].size()) < spec.NumExcluded[z])
+      if (static_cast<int>(d.Excluded[z].size()) < plan.NumExcluded[z])
         std::cerr << "make_example: only " << d.Excluded[z].size() << " offspring with excluded " << parent
                   << "s are possible\n";
     }

@@ -19,7 +19,7 @@ struct Range {
   double lo = 0.0, hi = 0.0;
 };
 
-struct ExampleSpec {
+struct ExamplePlan {
   int Seed = 2718;                     // the random stream starts at -Seed
   std::string DatasetName = "Example";
   std::string FName = "example";
@@ -45,7 +45,7 @@ struct ExampleSpec {
 
 // Parses key=value arguments over the defaults above; checks that the
 // values make a population the simulation can build and sample.
-ExampleSpec ParseExampleArgs(const std::vector<std::string>& args);
+ExamplePlan ParseExampleArgs(const std::vector<std::string>& args);
 
 // The accepted keys with a line of help each.
 std::string ExampleUsage();

@@ -1,4 +1,4 @@
-#include "tools/example_spec.h"
+#include "tools/example_plan.h"
 
 #include <charconv>
 #include <cmath>
@@ -57,14 +57,14 @@ Range RangeOf(const std::string& key, const std::string& text) {
 
 // Default population: a few hundred members per sex; females live longer
 // and start breeding a year later than males.
-void SetDefaultPopulation(ExampleSpec& s) {
+void SetDefaultPopulation(ExamplePlan& s) {
   s.ClassSize[1] = {300, 220, 160, 110, 70};
   s.ClassSize[2] = {300, 230, 180, 140, 100, 70, 40};
   s.Share[1] = {0.15, 0.35, 0.30, 0.20};
   s.Share[2] = {0.0, 0.15, 0.25, 0.25, 0.20, 0.15};
 }
 
-void CheckSex(const ExampleSpec& s, int sex, const char* name) {
+void CheckSex(const ExamplePlan& s, int sex, const char* name) {
   const int K = s.NumAgeClass[static_cast<std::size_t>(sex)];
   const auto& size = s.ClassSize[static_cast<std::size_t>(sex)];
   const auto& share = s.Share[static_cast<std::size_t>(sex)];
@@ -91,7 +91,7 @@ void CheckSex(const ExampleSpec& s, int sex, const char* name) {
   if (total <= 0.0) throw UsageError(n + "-shares: at least one share must be above 0");
 }
 
-void Check(const ExampleSpec& s) {
+void Check(const ExamplePlan& s) {
   if (s.SmplSize < 2) throw UsageError("individuals: at least 2");
   if (s.NumLoci < 1) throw UsageError("loci: at least 1");
   if (s.Alleles[0] < 2 || s.Alleles[1] < s.Alleles[0]) throw UsageError("alleles: expected 2 <= fewest <= most");
@@ -124,8 +124,8 @@ void Check(const ExampleSpec& s) {
 
 }  // namespace
 
-ExampleSpec ParseExampleArgs(const std::vector<std::string>& args) {
-  ExampleSpec s;
+ExamplePlan ParseExampleArgs(const std::vector<std::string>& args) {
+  ExamplePlan s;
   SetDefaultPopulation(s);
   for (const std::string& a : args) {
     const std::size_t eq = a.find('=');
