@@ -386,7 +386,7 @@ TEST_F(PassRun, WholePassKeepsCopiesAndFillsTheEstimateBlock) {
   for (int i = 1; i <= 6; ++i) add("F1_" + std::to_string(i), 2, 1);
   for (int i = 1; i <= 4; ++i) add("F2_" + std::to_string(i), 2, 2);
   for (int i = 1; i <= 30; ++i) {
-    const std::string id = "J" + std::to_string(i);
+    const std::string id = std::string("J") + std::to_string(i);
     add(id, 1 + i % 2, 0);
     if (i % 3 == 0) pat.push_back({id, "M1_" + std::to_string(1 + i % 6), "95%"});
     if (i % 5 == 0) pat.push_back({id, "M2_" + std::to_string(1 + i % 4), "100%"});

@@ -116,7 +116,7 @@ std::string TypedLocus(const SamplePlan& s, bool dominant, std::array<int, 2> g,
   if (dominant) {
     int phenotype = (g[0] == 1 || g[1] == 1) ? 1 : 2;
     if (rng.Chance(s.OtherErrorRate)) phenotype = 3 - phenotype;
-    return " " + std::to_string(phenotype);
+    return std::string(" ") + std::to_string(phenotype);
   }
   if (g[0] != g[1] && rng.Chance(s.DropRate)) {
     const auto keep = static_cast<std::size_t>(rng.Below(2));
@@ -124,7 +124,7 @@ std::string TypedLocus(const SamplePlan& s, bool dominant, std::array<int, 2> g,
   }
   for (int& a : g)
     if (rng.Chance(s.OtherErrorRate)) a = 1 + rng.Below(s.NumAlleles);
-  return " " + std::to_string(AlleleCode(g[0])) + " " + std::to_string(AlleleCode(g[1]));
+  return std::string(" ") + std::to_string(AlleleCode(g[0])) + " " + std::to_string(AlleleCode(g[1]));
 }
 
 // Chooses the sampled animals: a share PropPrntSampled of each sex, as far
@@ -170,7 +170,8 @@ GeneratedSample GenerateSample(const SamplePlan& s) {
   for (int i = 1; i <= n; ++i) {
     const Animal& a = pop[static_cast<std::size_t>(chosen[static_cast<std::size_t>(i - 1)])];
     const auto iz = static_cast<std::size_t>(i);
-    out.ID[iz] = (a.sex == 1 ? "M" : "F") + std::to_string(1000 + i);
+    out.ID[iz].assign(1, a.sex == 1 ? 'M' : 'F');
+    out.ID[iz] += std::to_string(1000 + i);
     out.Sex[iz] = a.sex;
     out.Age[iz] = a.age;
     if (a.father >= 0) out.TrueFather[iz] = sampleIndex[static_cast<std::size_t>(a.father)];

@@ -333,6 +333,9 @@ const FaultCase kFaults[] = {
     {33, 1, "Zed 3 Eve Kim Eve", " Candidate ID, Eve, not found in the Candidate pool!"},
 };
 
+// Shown in the test names: the message, not the bytes of the case.
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << '"' << c.message << '"'; }
+
 class ReadDataFault : public ::testing::TestWithParam<FaultCase> {};
 
 TEST_P(ReadDataFault, StopsWithItsMessageAndTheStandardLines) {

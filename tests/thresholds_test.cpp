@@ -58,13 +58,13 @@ struct WalkCase {
 
 TEST(WalkDownThreshold, TableOfEdges) {
   const std::vector<WalkCase> cases = {
-      {"19 of 20 does not reach 95", "F" + Rep('T', 19), 95, kUnreached},
-      {"20 of 21 reaches 95", "F" + Rep('T', 20), 95, MarginAt(21)},
-      {"7 of 10 does not reach 70", "FFF" + Rep('T', 7), 70, kUnreached},
-      {"8 of 11 reaches 70", "FFF" + Rep('T', 8), 70, MarginAt(11)},
-      {"18 of 20 reaches 90 exactly", "FF" + Rep('T', 18), 90, MarginAt(20)},
+      {"19 of 20 does not reach 95", std::string("F") + Rep('T', 19), 95, kUnreached},
+      {"20 of 21 reaches 95", std::string("F") + Rep('T', 20), 95, MarginAt(21)},
+      {"7 of 10 does not reach 70", std::string("FFF") + Rep('T', 7), 70, kUnreached},
+      {"8 of 11 reaches 70", std::string("FFF") + Rep('T', 8), 70, MarginAt(11)},
+      {"18 of 20 reaches 90 exactly", std::string("FF") + Rep('T', 18), 90, MarginAt(20)},
       {"1 of 2 reaches 50 exactly", "FT", 50, MarginAt(2)},
-      {"first true trial below after found stops the walk", "TTTTFT" + Rep('T', 40), 95, MarginAt(4)},
+      {"first true trial below after found stops the walk", std::string("TTTTFT") + Rep('T', 40), 95, MarginAt(4)},
       {"false trials after found do not stop it", "TTTTTTTTTTTTTTTTTTTTFTT", 50, MarginAt(23)},
       {"a false trial last does not move the threshold", "TTF", 50, MarginAt(2)},
       {"no true trial", Rep('F', 30), 50, kUnreached},

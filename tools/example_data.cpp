@@ -123,7 +123,10 @@ void SetFileOrder(ExampleData& d) {
   for (int p = 1; p <= n; ++p) {
     const int sex = x.Sex[Z(d.Order[Z(p)])];
     std::string num = std::to_string(++next[Z(sex)]);
-    d.ID[Z(p)] = (sex == 1 ? "M" : "F") + std::string(Z(width) - num.size(), '0') + num;
+    std::string& id = d.ID[Z(p)];
+    id.assign(1, sex == 1 ? 'M' : 'F');
+    if (num.size() < Z(width)) id.append(Z(width) - num.size(), '0');
+    id += num;
   }
 }
 

@@ -29,7 +29,10 @@ std::string Rate(double x) {
 template <typename F>
 std::string PerLocus(const ExampleData& d, F value) {
   std::string s;
-  for (int l = 1; l <= d.Plan.NumLoci; ++l) s += (l > 1 ? " " : "") + value(d.Loci[Z(l)]);
+  for (int l = 1; l <= d.Plan.NumLoci; ++l) {
+    if (l > 1) s += ' ';
+    s += value(d.Loci[Z(l)]);
+  }
   return s;
 }
 
