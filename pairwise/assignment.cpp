@@ -70,7 +70,8 @@ std::string AssignmentRow(const std::string& offspringID, const std::string& can
 
 void WriteAssignmentFile(const Variables& v, int s, const std::vector<double>& IndivLogL) {
   const auto sz = static_cast<std::size_t>(s);
-  std::ofstream out(AssignmentFileName(v, s), std::ios::binary | std::ios::trunc);
+  const std::string name = AssignmentFileName(v, s);
+  std::ofstream out(name, std::ios::binary | std::ios::trunc);
   out << AssignmentHeader() << '\n';
   std::vector<int> marks(static_cast<std::size_t>(v.NumCandidate[sz]) + 1, 0);
   for (int g = 1; g <= v.SmplSize; ++g) {
@@ -92,6 +93,13 @@ void WriteAssignmentFile(const Variables& v, int s, const std::vector<double>& I
     out << AssignmentRow(v.OffspringID[gz], v.CndParentID[sz][static_cast<std::size_t>(chosen)],
                          ConfidenceText(level))
         << '\n';
+  }
+  // A cut file would pass for fewer assignments: a failed write is a stop.
+  out.close();
+  if (!out) {
+    std::array<std::string, 5> lines{};
+    lines[0] = "Error in writing file " + name;
+    throw CompanionStop(lines);
   }
 }
 

@@ -116,6 +116,19 @@ TEST(AssignmentFile, OnlyTheHeaderWhenNobodyIsAssigned) {
   EXPECT_EQ(s.Paternity(), kHeader);
 }
 
+TEST(AssignmentFile, FileThatCannotBeWrittenStopsInsteadOfLookingEmpty) {
+  testutil::ScopedTempDir dir;
+  Sample s({{1, 3}, {2, 3}, {1, 0}});
+  s.v.FName = "no_such_folder/Run7";
+  try {
+    pairwise::WriteAssignmentFile(s.v, 1, s.IndivLogL);
+    FAIL() << "no stop";
+  } catch (const pairwise::CompanionStop& stop) {
+    EXPECT_EQ(stop.lines[0], "Error in writing file no_such_folder/Run7.PairwisePaternity");
+    EXPECT_EQ(stop.lines[1], "");
+  }
+}
+
 TEST(AssignmentFile, EqualBestLodsKeepTheEarlierCandidateWithMarginZero) {
   testutil::ScopedTempDir dir;
   Sample s({{1, 3}, {1, 2}, {2, 3}, {1, 0}});
