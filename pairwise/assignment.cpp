@@ -1,5 +1,6 @@
 #include "pairwise/assignment.h"
 
+#include <cstdio>
 #include <fstream>
 
 #include "common/fixed_format.h"
@@ -94,9 +95,11 @@ void WriteAssignmentFile(const Variables& v, int s, const std::vector<double>& I
                          ConfidenceText(level))
         << '\n';
   }
-  // A cut file would pass for fewer assignments: a failed write is a stop.
+  // A cut file would pass for fewer assignments: a failed write removes it
+  // and stops, so the main program sees the file missing.
   out.close();
   if (!out) {
+    std::remove(name.c_str());
     std::array<std::string, 5> lines{};
     lines[0] = "Error in writing file " + name;
     throw CompanionStop(lines);
