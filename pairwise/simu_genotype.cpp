@@ -8,6 +8,7 @@
 
 #include "common/fixed_format.h"
 #include "pairwise/likelihood.h"
+#include "pairwise/uniform_bounds.h"
 
 namespace pairwise {
 
@@ -81,6 +82,7 @@ SimuTables BuildSimuTables(const Variables& v) {
   t.MarkerErrorFreeQ = v.MarkerErrorFreeQ;
   const auto width = static_cast<std::size_t>(t.NumClass + 1);
   t.CumulativeAlleleFreData.assign(width * static_cast<std::size_t>(v.NumLoci), 0.0);
+  t.CumAboveData.assign(t.CumulativeAlleleFreData.size(), 0);
   t.MissingRate.assign(static_cast<std::size_t>(v.NumLoci) + 1, 0.0);
   t.Locus.assign(static_cast<std::size_t>(v.NumLoci) + 1, SimuLocus{});
   t.Guides.assign(static_cast<std::size_t>(v.NumLoci) + 1, GuideTable{});
@@ -96,6 +98,19 @@ SimuTables BuildSimuTables(const Variables& v) {
     s.OtherErrorRate = v.OtherErrorRate[l];
     s.MissingRate = t.MissingRate[l];
     s.Cum = cum;
+    std::int32_t* above = &t.CumAboveData[static_cast<std::size_t>(l - 1) * width];
+    for (std::size_t i = 0; i < width; ++i) above[i] = FirstDrawAbove(cum[i]);
+    s.CumAbove = above;
+    s.DropBelow = DrawsBelow(s.DropRate);
+    s.OtherErrorBelow = DrawsBelow(s.OtherErrorRate);
+    s.MissingBelow = DrawsBelow(s.MissingRate);
+    s.DropOn = s.DropRate > kTiny;
+    s.OtherErrorOn = s.OtherErrorRate > kTiny;
+    s.MissingOn = s.MissingRate > kTiny;
+    if (t.AllDominant) {
+      s.DomAtMost[1] = DrawsAtMost(cum[1]);
+      s.DomAtMost[2] = DrawsAtMost(cum[2]);
+    }
     GuideTable& guide = t.Guides[static_cast<std::size_t>(l)];
     for (int b = 0; b < 256; ++b)
       guide[static_cast<std::size_t>(b)] = static_cast<std::uint16_t>(std::min(
@@ -105,14 +120,14 @@ SimuTables BuildSimuTables(const Variables& v) {
   return t;
 }
 
-// The allele of uniform u: the guide entry of u's bucket, then up while the
-// cumulative frequency stays below u; the same allele as the search from 1,
-// since the bucket starts at or below u.
+// The allele of draw k (uniform u = k * 2^-24): the guide entry of u's
+// bucket (u * 256 truncated is k >> 16), then up while the cumulative
+// frequency stays below u; the same allele as the search from 1, since the
+// bucket starts at or below u.
 namespace {
-int AlleleOf(const SimuLocus& s, float u) {
-  int a = s.Guide[static_cast<std::size_t>(u * 256.0f)];
-  const double x = static_cast<double>(u);
-  while (s.Cum[a] < x) ++a;
+int AlleleOf(const SimuLocus& s, std::int32_t k) {
+  int a = s.Guide[static_cast<std::size_t>(k >> 16)];
+  while (s.CumAbove[a] <= k) ++a;
   return a;
 }
 
@@ -124,8 +139,8 @@ template <class Source>
 void SimuGenotypeFrom(const SimuTables& t, Source& r, int* G) {
   for (int l = 1; l <= t.NumLoci; ++l) {
     const SimuLocus& s = t.Locus[l];
-    const float u1 = r.Uniform();
-    const float u2 = r.Uniform();
+    const std::int32_t k1 = r.Bits24();
+    const std::int32_t k2 = r.Bits24();
     // The second allele is searched from the first one up; as the entries
     // never decrease, a search from allele 1 gives the same index.
     int* g = G + 2 * (l - 1);
@@ -133,20 +148,20 @@ void SimuGenotypeFrom(const SimuTables& t, Source& r, int* G) {
       g[0] = g[1] = 0;
       continue;
     }
-    g[0] = AlleleOf(s, std::min(u1, u2));
-    g[1] = AlleleOf(s, std::max(u1, u2));
+    g[0] = AlleleOf(s, std::min(k1, k2));
+    g[1] = AlleleOf(s, std::max(k1, k2));
   }
 }
 
 template <class Source>
 void SimuDomGenotypeFrom(const SimuTables& t, Source& r, int* G) {
   for (int l = 1; l <= t.NumLoci; ++l) {
-    const double u = static_cast<double>(r.Uniform());
-    const double* cum = t.Locus[l].Cum;
+    const std::int32_t k = r.Bits24();
+    const SimuLocus& s = t.Locus[l];
     int* g = G + 2 * (l - 1);
-    if (u <= cum[1]) {
+    if (k < s.DomAtMost[1]) {
       g[0] = 1; g[1] = 1;
-    } else if (u <= cum[2]) {
+    } else if (k < s.DomAtMost[2]) {
       g[0] = 1; g[1] = 2;
     } else {
       g[0] = 2; g[1] = 2;
@@ -158,10 +173,11 @@ template <class Source>
 void SimuOffspringFrom(const SimuTables& t, Source& r, const int* parent1, const int* parent2, int* G) {
   for (int l = 1; l <= t.NumLoci; ++l) {
     const int base = 2 * (l - 1);
-    const float u1 = r.Uniform();
-    const float u2 = r.Uniform();
-    G[base] = parent1[base + (u1 >= 0.5f ? 1 : 0)];
-    G[base + 1] = parent2[base + (u2 >= 0.5f ? 1 : 0)];
+    // u >= 0.5 takes the second allele: bit 23 of the draw.
+    const std::int32_t k1 = r.Bits24();
+    const std::int32_t k2 = r.Bits24();
+    G[base] = parent1[base + (k1 >> 23)];
+    G[base + 1] = parent2[base + (k2 >> 23)];
   }
 }
 
@@ -169,28 +185,28 @@ void SimuOffspringFrom(const SimuTables& t, Source& r, const int* parent1, const
 // is seen twice.
 template <class Source>
 void ApplyDropout(const SimuLocus& s, Source& rng, int* g) {
-  if (!(s.DropRate > kTiny) || g[0] == g[1]) return;
-  if (!(s.DropRate > static_cast<double>(rng.Uniform()))) return;
-  if (rng.Uniform() < 0.5f) g[1] = g[0]; else g[0] = g[1];
+  if (!s.DropOn || g[0] == g[1]) return;
+  if (!(rng.Bits24() < s.DropBelow)) return;
+  if (rng.Bits24() < kNumDraws / 2) g[1] = g[0]; else g[0] = g[1];
 }
 // The same from uniforms drawn ahead: whether the heterozygote takes its
 // uniform (half the loci or so, unpredictable) moves the cursor without a
 // branch; the dropout itself is rare.
 void ApplyDropout(const SimuLocus& s, UniformCursor& c, int* g) {
-  const bool draws = (s.DropRate > kTiny) & (g[0] != g[1]);
-  const double u = static_cast<double>(*c.next);
+  const bool draws = s.DropOn & (g[0] != g[1]);
+  const std::int32_t k = *c.next;
   c.next += draws ? 1 : 0;
-  if (!(draws && s.DropRate > u)) return;
-  if (c.Uniform() < 0.5f) g[1] = g[0]; else g[0] = g[1];
+  if (!(draws && k < s.DropBelow)) return;
+  if (c.Bits24() < kNumDraws / 2) g[1] = g[0]; else g[0] = g[1];
 }
 
 // Other typing errors, allele 1 then allele 2, each with its own draws.
 template <class Source>
 void ApplyOtherErrors(const SimuLocus& s, Source& rng, int* g) {
-  if (!(s.OtherErrorRate > kTiny)) return;
+  if (!s.OtherErrorOn) return;
   for (int a = 0; a < 2; ++a)
-    if (s.OtherErrorRate > static_cast<double>(rng.Uniform()))
-      g[a] = ErroneousAllele(s.NumAllele, rng.Uniform());
+    if (rng.Bits24() < s.OtherErrorBelow)
+      g[a] = ErroneousAllele(s.NumAllele, UniformRng::Bits24ToUniform(rng.Bits24()));
 }
 
 // A dominant locus shows its phenotype; a codominant one keeps allele 1 first.
@@ -206,18 +222,22 @@ void Normalise(const SimuLocus& s, int* g) {
 
 template <class Source>
 void SimuGenotypeChangeFrom(const SimuTables& t, Source& r, int* G) {
+  // A locus's normal form depends on that locus alone, so it follows the
+  // locus's errors at once.
   if (!t.MarkerErrorFreeQ) {
     for (int l = 1; l <= t.NumLoci; ++l) {
       ApplyDropout(t.Locus[l], r, G + 2 * (l - 1));
       ApplyOtherErrors(t.Locus[l], r, G + 2 * (l - 1));
+      Normalise(t.Locus[l], G + 2 * (l - 1));
     }
+  } else {
+    for (int l = 1; l <= t.NumLoci; ++l) Normalise(t.Locus[l], G + 2 * (l - 1));
   }
-  for (int l = 1; l <= t.NumLoci; ++l) Normalise(t.Locus[l], G + 2 * (l - 1));
   if (t.AnyGtypeMissingQ) {
     for (int l = 1; l <= t.NumLoci; ++l) {
       const SimuLocus& s = t.Locus[l];
-      if (!(s.MissingRate > kTiny)) continue;
-      if (s.MissingRate > static_cast<double>(r.Uniform())) {
+      if (!s.MissingOn) continue;
+      if (r.Bits24() < s.MissingBelow) {
         G[2 * (l - 1)] = 0;
         G[2 * (l - 1) + 1] = 0;
       }

@@ -24,6 +24,13 @@ struct SimuLocus {
   // Guide[b]: first allele whose cumulative frequency reaches b / 256 (at
   // most 65535), a start for the search of a uniform in [b/256, (b+1)/256).
   const std::uint16_t* Guide = nullptr;
+  // The same comparisons on a draw's 24-bit integer k (uniform_bounds.h):
+  // rate > u  iff  k < *Below; Cum[i] < u  iff  k >= CumAbove[i];
+  // u <= Cum[i]  iff  k < DomAtMost[i] (i = 1, 2; the all-dominant classes).
+  std::int32_t DropBelow = 0, OtherErrorBelow = 0, MissingBelow = 0;
+  bool DropOn = false, OtherErrorOn = false, MissingOn = false;  // the rate is above zero
+  const std::int32_t* CumAbove = nullptr;
+  std::int32_t DomAtMost[3] = {0, 0, 0};
 };
 
 using GuideTable = std::array<std::uint16_t, 256>;
@@ -42,6 +49,7 @@ struct SimuTables {
   bool MarkerErrorFreeQ = false;
   bool AnyGtypeMissingQ = false;
   std::vector<double> CumulativeAlleleFreData;  // (1..nA, 1..NumLoci), class fastest
+  std::vector<std::int32_t> CumAboveData;       // FirstDrawAbove of each entry above
   std::vector<double> MissingRate;              // 1..NumLoci
   std::vector<SimuLocus> Locus;                 // 1..NumLoci
   std::vector<GuideTable> Guides;               // 1..NumLoci, kept apart from the hot records

@@ -10,6 +10,7 @@
 #include "pairwise/likelihood.h"
 #include "pairwise/simu_genotype.h"
 #include "pairwise/threshold_walk.h"
+#include "pairwise/uniform_bounds.h"
 
 namespace pairwise {
 
@@ -91,6 +92,8 @@ class TrialRunner {
   // Runs the trials of sex w and returns its thresholds.
   std::array<double, 11> Run(int w, int numSimu, std::ostream& console) {
     UniformBuffer u(v_.SimuRng, kMaxChangeDraws * v_.NumLoci);
+    // The true parent is sampled when its uniform is at most PropPrntSampled.
+    sampledAtMost_ = DrawsAtMost(v_.PropPrntSampled[static_cast<std::size_t>(w)]);
     for (int z = 1; z <= kNumTrials; ++z) {
       ProgressDot(console, z);
       bool truth = false;
@@ -119,8 +122,7 @@ class TrialRunner {
     StoreOffspringNumbers(off);
     const double vec1 = cache_.SingleLogL(off);
     if (scorer_.Usable()) scorer_.Score(off, offNumber_.data());
-    const bool trueSampled =
-        static_cast<double>(u.Uniform()) <= v_.PropPrntSampled[static_cast<std::size_t>(w)];
+    const bool trueSampled = u.Bits24() < sampledAtMost_;
     TrialBest best;
     const auto len = static_cast<std::ptrdiff_t>(2 * v_.NumLoci);
     for (int i = 1; i <= numSimu; ++i) {
@@ -158,6 +160,7 @@ class TrialRunner {
   const CandidateScorer scorer_;
   TrialWork work_;
   std::vector<int> candNumber_, offNumber_;  // genotype numbers at the dyad loci
+  std::int32_t sampledAtMost_ = 0;
 };
 
 // Sex 2 takes sex 1's thresholds when its trials would be drawn from the
