@@ -344,7 +344,15 @@ void ReadData(AgeVariables& av) {
 
   std::ifstream in(kControlFile);
   if (!in) throw StopError("Error in reading file Tavimorelund.dat in Subroutine ReadData");
-  ControlReader(av, in).Run();
+  // The per-locus fields are sized by the file before their lines are read:
+  // a number of loci too large for memory stops like the other creations.
+  try {
+    ControlReader(av, in).Run();
+  } catch (const std::bad_alloc&) {
+    throw StopError("Error in allocating arrays in subroutine ReadData");
+  } catch (const std::length_error&) {
+    throw StopError("Error in allocating arrays in subroutine ReadData");
+  }
 }
 
 }  // namespace estimation
