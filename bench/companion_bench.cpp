@@ -14,10 +14,6 @@
 #include "pairwise/sample_reader.h"
 #include "pairwise/thresholds.h"
 #include "sample_generator.h"
-// The benchmarks do not link the tests' support library; the generator is
-// one self-contained file.
-#include "sample_generator.cpp"  // NOLINT(bugprone-suspicious-include)
-
 namespace {
 
 // Scratch directory with the sample, made once for all benchmarks.
@@ -49,10 +45,7 @@ pairwise::Variables Prepared() {
   SampleDir();
   pairwise::Variables v;
   pairwise::ReadData(v);
-  v.ObsNumAllele.assign(static_cast<std::size_t>(v.NumLoci) + 1, 0);
-  v.TransRate.assign(static_cast<std::size_t>(v.NumLoci) + 1, {});
-  v.LocusError.assign(static_cast<std::size_t>(v.NumLoci) + 1, 0);
-  for (int k = 1; k <= 2; ++k) v.CandidateLogL[k].assign(static_cast<std::size_t>(v.SmplSize) + 1, 0.0);
+  pairwise::CreateTables(v);
   pairwise::DataProcess(v);
   pairwise::BuildErrorModel(v);
   pairwise::BuildLikelihoodTables(v);

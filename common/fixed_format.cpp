@@ -1,4 +1,4 @@
-// Fixed-width output fields in the manner of formatted Fortran output.
+// Fixed-width output fields: right-aligned numbers, asterisks when too wide.
 #include "common/fixed_format.h"
 
 #include <cmath>

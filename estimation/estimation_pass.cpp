@@ -55,8 +55,7 @@ void EstimateSex(AgeVariables& av, int rep, int s, int K, int offset, int NumSta
   const int NCom = SKnown ? 2 * K - 1 : 3 * K - 1;
   if (SKnown) av.SamplingPrbPrt = av.SamplingPrbPrior[s];
   std::vector<double> X(static_cast<std::size_t>(NCom) + 1, 0.0);
-  FindEstimates(av, SearchMaxSize(av, rep, s, K), NumStart, K, NCom, X);
-  if (X.size() < static_cast<std::size_t>(NCom) + 1) X.resize(static_cast<std::size_t>(NCom) + 1, 0.0);
+  FindEstimates(av, SearchMaxSize(av, rep, s, K), NumStart, K, NCom, X);  // X: 1..NCom
   StoreEstimates(X, K, offset, SKnown, av.Factor, est);
 }
 

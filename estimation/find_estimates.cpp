@@ -155,8 +155,7 @@ void FindEstimates(AgeVariables& av, int MaxSize, int NumStart, int K, int LenX,
   const double Ratio =
       std::exp(std::log(static_cast<double>(MaxSize) / static_cast<double>(K)) / NumStart);
   Table2<double> results(0, NCom, 1, NumStart, 0.0);  // StartResults
-  std::vector<double> best(Idx(NCom + 1), 0.0);       // BestPoint
-  best[0] = kPenalty;
+  double best = kPenalty;  // lowest value reached; only it weighs the mean
   std::vector<double> x(Idx(NCom + 1), 0.0), u(Idx(K + 1), 0.0);
   Table2<double> xi(1, NCom, 1, NCom, 0.0);
   std::ostream& console = *av.Console;
@@ -180,15 +179,12 @@ void FindEstimates(AgeVariables& av, int MaxSize, int NumStart, int K, int LenX,
     }
     results(0, t) = FRet;
     for (int j = 1; j <= NCom; ++j) results(j, t) = x[Idx(j)];
-    if (best[0] > FRet) {
-      best[0] = FRet;
-      for (int j = 1; j <= NCom; ++j) best[Idx(j)] = x[Idx(j)];
-    }
+    if (best > FRet) best = FRet;
   }
   console << '\n';
   console.flush();
   stats.FuncEvaluations += evaluator.Evaluations();
-  WeightedMean(results, best[0], NumStart, NCom, X);
+  WeightedMean(results, best, NumStart, NCom, X);
 }
 
 void FindEstimates(AgeVariables& av, int MaxSize, int NumStart, int K, int LenX,

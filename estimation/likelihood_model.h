@@ -53,7 +53,6 @@ class LikelihoodEvaluator {
   double Func(const std::vector<double>& x);
 
   long long Evaluations() const { return evaluations_; }
-  const LikelihoodTables& Tables() const { return *tables_; }
 
  private:
   bool Admissible(const std::vector<double>& x, const double* S) const;

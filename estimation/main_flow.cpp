@@ -109,11 +109,7 @@ void CopyFile(const std::string& from, const std::string& to) {
   std::ofstream out(common::TrimBoth(to), std::ios::binary | std::ios::trunc);
   if (!out) return;
   std::string line;
-  while (std::getline(in, line)) {
-    const std::size_t end = line.find_last_not_of(' ');
-    line.erase(end == std::string::npos ? 0 : end + 1);
-    out << line << '\n';
-  }
+  while (std::getline(in, line)) out << common::TrimRight(line) << '\n';
 }
 
 int RunMain(AgeVariables& av) {

@@ -69,9 +69,6 @@ class Minimiser : private LineFunction {
   // The objective at PCom + T XiCom; kPenalty-like 1e300 on overflow.
   double F1Dim(double T);
 
-  const std::vector<double>& PCom() const { return PCom_; }
-  const std::vector<double>& XiCom() const { return XiCom_; }
-
  private:
   double operator()(double t) override { return F1Dim(t); }
   void SetLength(int N);

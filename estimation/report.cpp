@@ -61,8 +61,8 @@ void WriteParameters(const AgeVariables& av, std::ostream& out) {
 }
 
 void WriteSampleSizes(const AgeVariables& av, std::ostream& out) {
-  out << '\n' << Dashes(22) << '\n' << "2. Summary statistics" << '\n' << Dashes(22) << '\n'
-      << '\n'
+  WriteSectionHeading(out, 22, "2. Summary statistics");
+  out << '\n'
       << "Number of individuals sampled in each sex-age class" << '\n'
       << '\n'
       << FmtText("AgeClass", 14) << FmtText("Males", 14) << FmtText("Females", 14) << '\n'

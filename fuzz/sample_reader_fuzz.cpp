@@ -11,6 +11,7 @@
 
 #include "common/index_sort.h"
 #include "fuzz_support.h"
+#include "pairwise/companion.h"
 #include "pairwise/data_process.h"
 #include "pairwise/sample_reader.h"
 #include "pairwise/variables.h"
@@ -69,15 +70,6 @@ void CheckProcessed(Variables& v) {
   }
 }
 
-// The table creations that the companion makes between reading and recoding.
-void PrepareTables(Variables& v) {
-  v.ObsNumAllele.assign(Sz(v.NumLoci) + 1, 0);
-  v.TransRate.assign(Sz(v.NumLoci) + 1, {});
-  v.LocusError.assign(Sz(v.NumLoci) + 1, 0);
-  const int nc = std::max(v.NumCandidate[1], v.NumCandidate[2]);
-  for (int k = 1; k <= 2; ++k) v.CandidateLogL[Sz(k)].assign(Sz(nc) + 1, 0.0);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -94,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   CheckRead(v);
   if (v.SmplSize > kMaxProcessedSample) return 0;
-  PrepareTables(v);
+  pairwise::CreateTables(v);
   try {
     pairwise::DataProcess(v);
     pairwise::BuildErrorModel(v);

@@ -13,20 +13,18 @@
 
 namespace pairwise {
 
+void CreateTables(Variables& v) {
+  v.ObsNumAllele.assign(static_cast<std::size_t>(v.NumLoci) + 1, 0);
+  v.TransRate.assign(static_cast<std::size_t>(v.NumLoci) + 1, {});
+  v.LocusError.assign(static_cast<std::size_t>(v.NumLoci) + 1, 0);
+  const int nc = std::max(v.NumCandidate[1], v.NumCandidate[2]);
+  for (int k = 1; k <= 2; ++k) v.CandidateLogL[k].assign(static_cast<std::size_t>(nc) + 1, 0.0);
+}
+
 namespace {
 void RunSteps(Variables& v, std::ostream& console) {
   ReadData(v);
-  try {
-    v.ObsNumAllele.assign(static_cast<std::size_t>(v.NumLoci) + 1, 0);
-    v.TransRate.assign(static_cast<std::size_t>(v.NumLoci) + 1, {});
-    v.LocusError.assign(static_cast<std::size_t>(v.NumLoci) + 1, 0);
-    const int nc = std::max(v.NumCandidate[1], v.NumCandidate[2]);
-    for (int k = 1; k <= 2; ++k) v.CandidateLogL[k].assign(static_cast<std::size_t>(nc) + 1, 0.0);
-  } catch (const std::bad_alloc&) {
-    throw CompanionStop({}, true);
-  } catch (const std::length_error&) {
-    throw CompanionStop({}, true);
-  }
+  CreateTables(v);  // a failure reaches RunCompanion's memory stop
   DataProcess(v);
   BuildErrorModel(v);
   BuildLikelihoodTables(v);

@@ -31,14 +31,14 @@ struct Lcg {
   int Int(int lo, int hi) { return lo + static_cast<int>(Next() * (hi - lo + 1)); }
 };
 
-struct LocusSpec {
+struct LocusShape {
   int dominant, n;
   double drop, other;
 };
 
 // One individual, loci with random frequencies (all alleles seen) and the
 // given rates; error model built as the program's flow does.
-Variables RandomLoci(Lcg& rng, const std::vector<LocusSpec>& loci) {
+Variables RandomLoci(Lcg& rng, const std::vector<LocusShape>& loci) {
   std::vector<int> dom;
   std::vector<double> drop, other;
   int m = 2;

@@ -165,7 +165,7 @@ class DetermineDeltaValueTest : public ::testing::Test {
     std::ostringstream quiet;
     testutil::PrepareCompanionData(v, quiet);
   }
-  static testutil::SamplePlan SmallSpec() {
+  static testutil::SamplePlan SmallPlan() {
     testutil::SamplePlan s;
     s.SmplSize = 120;
     s.NumLoci = 8;
@@ -180,7 +180,7 @@ std::string DotLine() { return std::string(100, '.') + "\n"; }
 
 TEST_F(DetermineDeltaValueTest, ConsoleLineAndOneDotLinePerSimulatedSex) {
   pairwise::Variables v;
-  Load(SmallSpec(), v);
+  Load(SmallPlan(), v);
   ASSERT_NE(pairwise::NumSimuCandidate(v, 1), pairwise::NumSimuCandidate(v, 2));
   std::ostringstream console;
   pairwise::DetermineDeltaValue(v, console);
@@ -196,7 +196,7 @@ TEST_F(DetermineDeltaValueTest, ConsoleLineAndOneDotLinePerSimulatedSex) {
 
 TEST_F(DetermineDeltaValueTest, SexTwoReusesSexOneWhenTheSettingIsTheSame) {
   pairwise::Variables v;
-  Load(SmallSpec(), v);
+  Load(SmallPlan(), v);
   for (int a = 0; a <= v.MaxAgeIndex; ++a) v.AgeSize(a, 2) = v.AgeSize(a, 1);
   v.PropPrntSampled[2] = v.PropPrntSampled[1];
   std::ostringstream console;
@@ -206,7 +206,7 @@ TEST_F(DetermineDeltaValueTest, SexTwoReusesSexOneWhenTheSettingIsTheSame) {
 }
 
 TEST_F(DetermineDeltaValueTest, KnownParentsOnOneSideOnlyPreventReuse) {
-  testutil::SamplePlan plan = SmallSpec();
+  testutil::SamplePlan plan = SmallPlan();
   plan.NumKnownMothers = 5;
   pairwise::Variables v;
   Load(plan, v);
@@ -222,7 +222,7 @@ TEST_F(DetermineDeltaValueTest, KnownParentsOnOneSideOnlyPreventReuse) {
 // The margin with a known other parent is the same LOD statistic, so it
 // takes the same calibration instead of the 0 or 999.9 of an unsimulated one.
 TEST_F(DetermineDeltaValueTest, Threshold2TakesTheThresholdsOfItsSex) {
-  testutil::SamplePlan plan = SmallSpec();
+  testutil::SamplePlan plan = SmallPlan();
   plan.NumKnownFathers = 6;
   plan.NumKnownMothers = 6;
   pairwise::Variables v;
@@ -236,7 +236,7 @@ TEST_F(DetermineDeltaValueTest, Threshold2TakesTheThresholdsOfItsSex) {
 }
 
 TEST_F(DetermineDeltaValueTest, LeavesTheSampleAsItWas) {
-  testutil::SamplePlan plan = SmallSpec();
+  testutil::SamplePlan plan = SmallPlan();
   plan.NumKnownFathers = 3;
   pairwise::Variables v;
   Load(plan, v);
@@ -254,8 +254,8 @@ TEST_F(DetermineDeltaValueTest, LeavesTheSampleAsItWas) {
 
 TEST_F(DetermineDeltaValueTest, SameInputSameThresholds) {
   pairwise::Variables a, b;
-  Load(SmallSpec(), a);
-  Load(SmallSpec(), b);
+  Load(SmallPlan(), a);
+  Load(SmallPlan(), b);
   std::ostringstream ca, cb;
   pairwise::DetermineDeltaValue(a, ca);
   pairwise::DetermineDeltaValue(b, cb);
@@ -268,7 +268,7 @@ TEST_F(DetermineDeltaValueTest, SameInputSameThresholds) {
 // state afterwards, i.e. the number of uniforms consumed.
 TEST_F(DetermineDeltaValueTest, PinnedThresholdsOfASmallSample) {
   pairwise::Variables v;
-  Load(SmallSpec(), v);
+  Load(SmallPlan(), v);
   std::ostringstream console;
   pairwise::DetermineDeltaValue(v, console);
   const std::array<double, 11> father{0.0, 4.9682465740935911, 4.5380764094493529, 4.044063556947826,
@@ -286,7 +286,7 @@ TEST_F(DetermineDeltaValueTest, PinnedThresholdsOfASmallSample) {
 
 TEST_F(DetermineDeltaValueTest, NoSimulatedCandidateLeavesEveryLevelUnreached) {
   pairwise::Variables v;
-  Load(SmallSpec(), v);
+  Load(SmallPlan(), v);
   v.PropPrntSampled[1] = 1e9;  // values above 1 are accepted by the reader
   ASSERT_EQ(pairwise::NumSimuCandidate(v, 1), 0);
   std::ostringstream console;
