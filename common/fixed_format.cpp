@@ -27,6 +27,12 @@ std::string FmtInt(long long value, int width) {
   return RightAlignOrStars(text, width);
 }
 
+std::string FmtIntAtLeast(long long value, int width) {
+  std::string text = std::to_string(value);
+  if (width <= 0 || text.size() >= static_cast<std::size_t>(width)) return text;
+  return RightAlignOrStars(text, width);
+}
+
 // Fw.d: correctly rounded decimals, always a decimal point. The leading zero
 // before the point is optional and is dropped only when the field is one
 // character short for it. A zero or negative width gives the shortest form.

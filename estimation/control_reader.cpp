@@ -27,9 +27,10 @@ constexpr std::size_t kIdLength = 20;
 constexpr int kMaxAge = 50;
 constexpr int kMaxBootstrap = 100000;
 
-// "Error in reading line" + the line number in 4 columns + the item text.
+// "Error in reading line" + the line number in 4 columns (wider when it
+// needs more) + the item text.
 std::string Numbered(long long line, const char* text) {
-  return "Error in reading line" + common::FmtInt(line, 4) + text;
+  return "Error in reading line" + common::FmtIntAtLeast(line, 4) + text;
 }
 
 void Check(bool fault, const char* message) {
@@ -268,10 +269,13 @@ void ControlReader::ReadIndividuals() {
 }
 
 // Every per-sex table is indexed by sex and by the age of that sex, so an
-// individual outside them stops the run at its own line.
+// individual outside them stops the run at its own line. A blank identifier
+// stops there too: the companion rejects it, and nothing could name it.
 void ControlReader::CheckIndividual(int i, const std::string& message) const {
   const int sex = av_.IndivSex[static_cast<std::size_t>(i)];
   const int age = av_.IndivAge[static_cast<std::size_t>(i)];
+  if (common::TrimRight(av_.OffspringID[static_cast<std::size_t>(i)]).empty())
+    throw StopError(message);
   if (sex != 1 && sex != 2) throw StopError(message);
   if (age < 0 || age > av_.NumAgeClass[static_cast<std::size_t>(sex)]) throw StopError(message);
 }

@@ -42,6 +42,8 @@ bool AllOf(const std::vector<T>& v, int first, int last, Pred ok) {
 
 std::size_t Sz(long long n) { return static_cast<std::size_t>(n); }
 
+std::string Blank() { return std::string(Sz(kIdLen), ' '); }
+
 // "<what><index> has the same ID, <id>, as <what><earlier index>"
 std::string DuplicateMessage(const char* what, const char* what2, int later, int earlier,
                              const std::string& id) {
@@ -121,9 +123,10 @@ class SampleFileReader {
   void Read(const std::vector<ReadTarget>& targets) {
     if (!rd_.Read(targets)) Fail();
   }
-  // Message of the next numbered line.
+  // Message of the next numbered line; a large sample's line numbers widen
+  // the field rather than hide behind asterisks.
   void NextLine(const char* text) {
-    msg_ = "Error in reading line" + common::FmtInt(++line_, 4) + text;
+    msg_ = "Error in reading line" + common::FmtIntAtLeast(++line_, 4) + text;
   }
   void Message(const char* text) { msg_ = text; }
 
@@ -144,7 +147,7 @@ class SampleFileReader {
   Variables& v_;
   std::ifstream& in_;
   common::FreeFormReader rd_;
-  int line_ = 0;
+  long long line_ = 0;
   std::string msg_;
   std::unordered_map<std::string, int> index_;  // identifier -> individual
 };
@@ -274,9 +277,11 @@ void SampleFileReader::ReadIndividuals() {
       for (int a = 1; a <= codes[Sz(l)]; ++a) t.push_back(ReadTarget::Int(v_.IndivGtype(a, l, i)));
     Read(t);
     // Sex and age index the per-sex and per-age tables: out of range is a
-    // fault of this line.
+    // fault of this line. So is a blank identifier, which no known-parent or
+    // exclusion line could name and no duplicate check would compare.
     const int sex = v_.IndivSex[Sz(i)], age = v_.IndivAge[Sz(i)];
     if ((sex != 1 && sex != 2) || age < 0 || age > v_.MaxAgeIndex) Fail();
+    if (common::TrimRight(v_.OffspringID[Sz(i)]).empty()) Fail();
   }
 
   const auto [later, earlier] = FirstDuplicate(s, v_.OffspringID);
@@ -325,6 +330,10 @@ void SampleFileReader::ReadKnownParents(int k, const char* countText) {
   std::string offspring, candidate;
   for (int p = 1; p <= n; ++p) {
     NextLine(", known offspring-parent IDs");
+    // A null value leaves its identifier blank (never the previous line's),
+    // and a blank identifier names nobody.
+    offspring = Blank();
+    candidate = Blank();
     Read({ReadTarget::Text(offspring, kIdLen), ReadTarget::Text(candidate, kIdLen)});
     const int g = FindOffspring(offspring);
     if (g == 0) FailCheck(OffspringNotFound(offspring));
@@ -342,12 +351,17 @@ void SampleFileReader::ReadExclusionLine(int nc, std::string& id, int& m,
                                          std::vector<std::string>& ids) {
   const std::streampos start = in_.tellg();
   if (start == std::streampos(-1)) Fail();
+  // Null values leave the offspring blank and the count 0, never the
+  // previous line's values.
+  id = Blank();
+  m = 0;
   common::FreeFormReader look(in_);
   if (!look.Read({ReadTarget::Text(id, kIdLen), ReadTarget::Int(m)})) Fail();
   in_.clear();
   in_.seekg(start);
   const int count = std::clamp(m, 0, nc + 1);
   if (ids.size() < Sz(count) + 1) ids.resize(Sz(count) + 1);
+  std::fill(ids.begin() + 1, ids.begin() + count + 1, Blank());
   std::vector<ReadTarget> t{ReadTarget::Text(id, kIdLen), ReadTarget::Int(m)};
   common::AppendTexts(t, ids, 1, count, kIdLen);
   Read(t);

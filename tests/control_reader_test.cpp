@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "test_util.h"
@@ -168,6 +169,9 @@ TEST(ControlReader, FaultyFilesStopAtTheFirstFaultWithItsMessage) {
       {"male age above the male maximum", {16, "I2 1 3 101 103 2"},
        ("Error in reading line  16" + kIndiv)},
       {"negative age", {17, "I3 1 -1 0 0 0"}, ("Error in reading line  17" + kIndiv)},
+      {"null identifier", {15, ",1,2,101,102,1"}, ("Error in reading line  15" + kIndiv)},
+      {"empty quoted identifier", {16, "'' 2 3 101 103 2"}, ("Error in reading line  16" + kIndiv)},
+      {"blank quoted identifier", {17, "'  ' 1 0 0 0 0"}, ("Error in reading line  17" + kIndiv)},
       {"file ends in the individuals", {17, nullptr}, ("Error in reading line  17" + kIndiv)},
       {"file ends after the individuals", {18, nullptr},
        "Error in reading line  18, Proportions of parents sampled"},
@@ -213,6 +217,24 @@ TEST(ControlReader, NumberOfLociTooLargeForMemoryStopsWithTheAllocationMessage) 
   setrlimit(RLIMIT_AS, &old);
   EXPECT_EQ(message, "Error in allocating arrays in subroutine ReadData");
 #endif
+}
+
+// Large samples: the proportions line is cut off at line 9999 or 10000, and
+// a five-digit number widens its field rather than becoming asterisks.
+TEST(ControlReader, LineNumbersFromTenThousandWidenTheirField) {
+  const std::pair<int, const char*> cases[] = {
+      {9999, "Error in reading line9999, Proportions of parents sampled"},
+      {10000, "Error in reading line10000, Proportions of parents sampled"},
+  };
+  testutil::ScopedTempDir dir;
+  for (const auto& [line, message] : cases) {
+    const int s = line - 15;
+    Lines f = BaseFile();
+    f.resize(14);
+    f[2] = std::to_string(s);
+    for (int i = 1; i <= s; ++i) f.push_back("I" + std::to_string(i) + " 1 0 101 102 1");
+    EXPECT_EQ(ReadMessage(Build(f, {0, nullptr})), message);
+  }
 }
 
 TEST(ControlReader, EmptyLinesBetweenItemsAreAccepted) {

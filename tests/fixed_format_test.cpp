@@ -36,6 +36,20 @@ TEST(FixedFormat, IntegerFields) {
   }
 }
 
+// Line numbers in read messages: four columns up to 9999, then as wide as
+// the number needs.
+TEST(FixedFormat, IntegerFieldsThatWidenInsteadOfAsterisks) {
+  const IntCase cases[] = {
+      {8, 4, "   8"},        {9999, 4, "9999"},    {10000, 4, "10000"},
+      {123456, 4, "123456"}, {-999, 4, "-999"},    {-1000, 4, "-1000"},
+      {42, 0, "42"},
+  };
+  for (const IntCase& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.value << " in " << c.width);
+    EXPECT_EQ(FmtIntAtLeast(c.value, c.width), c.expected);
+  }
+}
+
 struct FixedCase {
   double value;
   int width;

@@ -2,6 +2,7 @@
 
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "pairwise/sample_reader.h"
@@ -195,6 +196,23 @@ TEST(ReadData, LaterExclusionLineForTheSameOffspringReplacesTheEarlier) {
   EXPECT_EQ(v.ExcludedParent[1][6].NumExcluded, 0);  // a count below 1 excludes nothing
 }
 
+// Large samples: the proportions line is cut off at line 9999 or 10000, and
+// a five-digit number widens its field rather than becoming asterisks.
+TEST(ReadData, LineNumbersFromTenThousandWidenTheirField) {
+  const std::pair<int, const char*> cases[] = {
+      {9999, "Error in reading line9999, Proportions of parents sampled"},
+      {10000, "Error in reading line10000, Proportions of parents sampled"},
+  };
+  for (const auto& [line, message] : cases) {
+    const int s = line - 15;
+    std::vector<std::string> lines(kValid.begin(), kValid.begin() + 14);
+    lines[2] = std::to_string(s);
+    std::string file = Join(lines);
+    for (int i = 1; i <= s; ++i) file += "I" + std::to_string(i) + " 1 0 10 12 1 5 5\n";
+    EXPECT_EQ(ReadFailure(file).lines[0], message);
+  }
+}
+
 struct ValidCase {
   const char* name;
   int line, span;
@@ -303,6 +321,13 @@ const FaultCase kFaults[] = {
      "Error in reading line  20, Data or data format error in offspring ID/Sex/Age/genotypes"},
     {18, 0, nullptr,
      "Error in reading line  18, Data or data format error in offspring ID/Sex/Age/genotypes"},
+    // A blank identifier (null or quoted blanks) is a fault of its line.
+    {15, 1, ",1,3,10,12,1,5,5",
+     "Error in reading line  15, Data or data format error in offspring ID/Sex/Age/genotypes"},
+    {16, 1, "'' 2 0 10 10 2 5 7",
+     "Error in reading line  16, Data or data format error in offspring ID/Sex/Age/genotypes"},
+    {17, 1, "'   ' 1 1 12 14 1 7 7",
+     "Error in reading line  17, Data or data format error in offspring ID/Sex/Age/genotypes"},
     {20, 1, "Kim 1 0 12 12 0 7 9",
      "Offspring       6 has the same ID, Kim, as offspring       3"},
     {21, 1, "0.5 z", "Error in reading line  21, Proportions of parents sampled"},
@@ -312,6 +337,9 @@ const FaultCase kFaults[] = {
     {22, 1, "x", "Error in reading line  22, known paternity"},
     {23, 1, "Ann Bob", " Offspring ID, Ann, not found in the offspring pool!"},
     {23, 1, "Joe Ann", " Candidate ID, Ann, not found in the Candidate pool!"},
+    // A null identifier is blank, never the previous line's identifier.
+    {22, 2, "2\nJoe Bob\n,Eve", " Offspring ID, , not found in the offspring pool!"},
+    {23, 1, "Joe ''", " Candidate ID, , not found in the Candidate pool!"},
     {24, 0, nullptr, "Error in reading line  24, known maternity"},
     {25, 1, "Joe bob", " Candidate ID, bob, not found in the Candidate pool!"},
     {25, 0, nullptr, "Error in reading line  25, known offspring-parent IDs"},
@@ -320,6 +348,8 @@ const FaultCase kFaults[] = {
     {27, 1, "Ann 2 Zed Amy", " Offspring ID, Ann, not found in the offspring pool!"},
     {27, 1, "Kim 2 Zed Ann", " Candidate ID, Ann, not found in the Candidate pool!"},
     {27, 1, "Kim 2 Zed Zed", " Candidate ID, Zed, not found in the Candidate pool!"},
+    {27, 2, "Kim 2 Zed Amy\nJoe,2,,Bob", " Candidate ID, , not found in the Candidate pool!"},
+    {27, 2, "Kim 2 Zed Amy\n,2,Zed,Amy", " Offspring ID, , not found in the offspring pool!"},
     // More identifiers than candidates: stops, never writes past the list.
     {27, 1, "Kim 8 Zed Amy Kim Bob Eve Joe Zed Amy",
      " Candidate ID, Zed, not found in the Candidate pool!"},
