@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -92,6 +93,26 @@ bool MergeExclusions(const std::vector<std::string>& cand, const std::vector<int
     out[Sz(p)] = candOrder[Sz(q)];
   }
   return true;
+}
+
+// Lines of one block that name the same offspring add up: its list becomes
+// the union, each candidate once, still in ascending identifier order (rank
+// gives each candidate's place in that order). Distinct candidates, so the
+// union never holds more than all of them.
+void AddExclusions(Exclusion& e, const std::vector<int>& line, int count,
+                   const std::vector<int>& rank) {
+  if (e.NumExcluded == 0) {
+    e.NumExcluded = count;
+    e.CndIndex.assign(line.begin(), line.begin() + count + 1);
+    return;
+  }
+  std::vector<int> merged(1, 0);
+  merged.reserve(Sz(e.NumExcluded) + Sz(count) + 1);
+  std::set_union(e.CndIndex.begin() + 1, e.CndIndex.begin() + e.NumExcluded + 1,
+                 line.begin() + 1, line.begin() + count + 1, std::back_inserter(merged),
+                 [&rank](int a, int b) { return rank[Sz(a)] < rank[Sz(b)]; });
+  e.NumExcluded = static_cast<int>(merged.size()) - 1;
+  e.CndIndex = std::move(merged);
 }
 
 class SampleFileReader {
@@ -376,13 +397,15 @@ void SampleFileReader::ReadExclusions(int k, const char* countText) {
   const std::vector<std::string>& cand = v_.CndParentID[Sz(k)];
   std::vector<int> candOrder(Sz(nc) + 1, 0);
   common::IndexCh(nc, cand, candOrder);
+  std::vector<int> rank(Sz(nc) + 1, 0);  // candidate -> place in identifier order
+  for (int q = 1; q <= nc; ++q) rank[Sz(candOrder[Sz(q)])] = q;
 
   std::string id;
   int m = 0;
   std::vector<std::string> ids(1);
   bool havePrev = false;
   std::vector<std::string> prevIds;
-  std::vector<int> prevIndex;
+  std::vector<int> prevIndex;  // the previous line's own list, not a union
   for (int line = 1; line <= n; ++line) {
     NextLine(", Known excluded paternity/maternity");
     ReadExclusionLine(nc, id, m, ids);
@@ -398,10 +421,7 @@ void SampleFileReader::ReadExclusions(int k, const char* countText) {
       prevIds.assign(ids.begin(), ids.begin() + count + 1);
       havePrev = true;
     }
-    // A later line for the same offspring replaces the earlier one.
-    Exclusion& e = v_.ExcludedParent[Sz(k)][Sz(g)];
-    e.NumExcluded = count;
-    e.CndIndex = prevIndex;
+    AddExclusions(v_.ExcludedParent[Sz(k)][Sz(g)], prevIndex, count, rank);
   }
 }
 

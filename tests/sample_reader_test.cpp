@@ -189,11 +189,37 @@ TEST(ReadData, SamplingProportionsKnownShiftTheLineNumbers) {
   EXPECT_EQ(v.SmplSize, 6);
 }
 
-TEST(ReadData, LaterExclusionLineForTheSameOffspringReplacesTheEarlier) {
-  const Variables v = ReadValid(Edited(26, 6, "3\nKim 3 Zed Amy Bob\nKim 1 Eve\nJoe -2"));
-  EXPECT_EQ(Excluded(v, 1, 3), (std::vector<int>{5}));
-  EXPECT_EQ(v.ExcludedParent[1][3].NumExcluded, 1);
-  EXPECT_EQ(v.ExcludedParent[1][6].NumExcluded, 0);  // a count below 1 excludes nothing
+struct ExclusionCase {
+  const char* name;
+  const char* block;                    // the excluded-father block
+  std::vector<int> kim, joe;            // their lists as candidate indices
+};
+
+// Candidates in identifier order: Amy 2, Bob 4, Eve 5, Joe 6, Kim 3, Zed 1.
+TEST(ReadData, ExclusionLinesOfABlock) {
+  const ExclusionCase cases[] = {
+      // Reuse needs the same identifiers, not only the same count.
+      {"same count, other identifiers", "2\nKim 2 Amy Zed\nJoe 2 Amy Bob", {2, 1}, {2, 4}},
+      {"same identifiers reused", "2\nKim 2 Zed Amy\nJoe 2 Zed Amy", {2, 1}, {2, 1}},
+      // Lines for the same offspring add up, each candidate once.
+      {"two lines add up", "2\nKim 2 Zed Amy\nKim 1 Eve", {2, 5, 1}, {}},
+      {"overlapping lines", "2\nKim 2 Zed Amy\nKim 2 Bob Zed", {2, 4, 1}, {}},
+      {"identical lines", "2\nKim 2 Zed Amy\nKim 2 Zed Amy", {2, 1}, {}},
+      {"a later empty line keeps the list", "3\nKim 2 Zed Amy\nKim 0\nJoe -2", {2, 1}, {}},
+      {"every candidate over two lines", "2\nKim 3 Zed Amy Kim\nKim 3 Bob Eve Joe",
+       {2, 4, 5, 6, 3, 1}, {}},
+      // The reused list is the previous line's own, not the union it joined.
+      {"reuse after a union", "3\nKim 1 Amy\nKim 1 Bob\nJoe 1 Bob", {2, 4}, {4}},
+      {"union of a reused list", "3\nKim 1 Eve\nJoe 2 Zed Amy\nKim 2 Zed Amy", {2, 5, 1},
+       {2, 1}},
+  };
+  for (const ExclusionCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Variables v = ReadValid(Edited(26, 6, c.block));
+    EXPECT_EQ(Excluded(v, 1, 3), c.kim);
+    EXPECT_EQ(Excluded(v, 1, 6), c.joe);
+    for (const int i : {1, 2, 4, 5}) EXPECT_EQ(v.ExcludedParent[1][i].NumExcluded, 0);
+  }
 }
 
 // Large samples: the proportions line is cut off at line 9999 or 10000, and
@@ -348,6 +374,7 @@ const FaultCase kFaults[] = {
     {27, 1, "Ann 2 Zed Amy", " Offspring ID, Ann, not found in the offspring pool!"},
     {27, 1, "Kim 2 Zed Ann", " Candidate ID, Ann, not found in the Candidate pool!"},
     {27, 1, "Kim 2 Zed Zed", " Candidate ID, Zed, not found in the Candidate pool!"},
+    {27, 2, "Kim 2 Zed Amy\nKim 2 Bob Bob", " Candidate ID, Bob, not found in the Candidate pool!"},
     {27, 2, "Kim 2 Zed Amy\nJoe,2,,Bob", " Candidate ID, , not found in the Candidate pool!"},
     {27, 2, "Kim 2 Zed Amy\n,2,Zed,Amy", " Offspring ID, , not found in the offspring pool!"},
     // More identifiers than candidates: stops, never writes past the list.
