@@ -196,7 +196,8 @@ TEST(ReplicateStore, EveryQuantityOfAPassLandsInItsOwnCell) {
     const char* column[] = {"", "P", "N", "S", "effective size"};
     for (int row = 1; row <= 5; ++row)
       for (int col = 1; col <= 4; ++col)
-        EXPECT_EQ(av.Estimate[layer](row, col), 100.0 * row + col) << column[col] << " of row " << row;
+        EXPECT_EQ(av.Estimate[layer](row, col), 100.0 * row + col)
+            << column[col] << " of row " << row;
   }
 }
 
