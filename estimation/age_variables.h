@@ -68,6 +68,7 @@ struct AgeVariables {
   std::array<std::vector<double>, 3> SamplingPrbPrior;  // [sex][1..NumAgeClass(sex)]
   int NumCI95Sample = 0, NumLoci = 0;
   std::string ConfidenceLevel = "  ";      // two columns
+  int ConfidencePercent = 0;               // the same level as a number: decides acceptance
   std::vector<std::string> MarkerID;       // 1..NumLoci, right-justified
   std::vector<int> Dominant;               // 1..NumLoci
   std::vector<double> DropRate, OtherRate; // 1..NumLoci

@@ -28,7 +28,7 @@ std::string SexSeedProblem(const AgeVariables& av, int s) {
     const double n = av.Estimate[0](o + i, 2);
     if (!std::isfinite(n) || n < 0.5 || n > kMaxClassSize)
       return std::string("Bootstrapping impossible: an estimated class size of ") + SexName(s) +
-             " is below 1 or above 100000; re-run with 0 bootstrapping samples";
+             " is below 0.5 or above 100000; re-run with 0 bootstrapping samples";
     const double p = av.Estimate[0](o + i, 1);
     if (!std::isfinite(p) || p < 0.0) shares = -1.0;
     if (shares >= 0.0) shares += p;

@@ -157,6 +157,7 @@ void ControlReader::ReadRunParameters() {
   ReadLineOrStop({ReadTarget::Int(level)},
              Numbered(c_ + 3, ", Confidence level for parentage assignment"));
   av_.ConfidenceLevel = common::FmtInt(level, 2);
+  av_.ConfidencePercent = level;
 }
 
 void ControlReader::ReadSamplingProportions(int sex) {

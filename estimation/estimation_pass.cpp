@@ -45,7 +45,7 @@ void EstimateSex(AgeVariables& av, int rep, int s, int K, int offset, int NumSta
   {
     std::ifstream in(av.FName[2]);
     if (!in) throw StopError(kPassReadError);
-    pairs = ResolvePairs(ReadAssignments(in, av.ConfidenceLevel), index);
+    pairs = ResolvePairs(ReadAssignments(in, av.ConfidencePercent), index);
   }
   const std::vector<int> OffNum = BuildPairTables(av, roster, pairs, s, K);
   if (rep == 0) KeepOriginalCopies(av, s, K);

@@ -118,9 +118,13 @@ void DrawDirections(const LikelihoodTables& tb, Ran2& rng, Table2<double>& xi) {
   }
 }
 
-// Weighted mean of the points whose value lies within -ln 0.99 of the best.
-void WeightedMean(const Table2<double>& results, double best, int NumStart, int NCom,
-                  std::vector<double>& X) {
+}  // namespace
+
+void CombineStartResults(const Table2<double>& results, int NumStart, int NCom,
+                         std::vector<double>& X) {
+  double best = kPenalty;  // lowest value reached; only it weighs the mean
+  for (int t = NumStart; t >= 1; --t)
+    if (best > results(0, t)) best = results(0, t);
   std::vector<double> w(Idx(NumStart + 1), 0.0);
   double sum = 0.0;
   for (int t = 1; t <= NumStart; ++t) {
@@ -135,8 +139,6 @@ void WeightedMean(const Table2<double>& results, double best, int NumStart, int 
       for (int j = 1; j <= NCom; ++j) X[Idx(j)] += w[Idx(t)] * results(j, t);
   }
 }
-
-}  // namespace
 
 void FindEstimates(AgeVariables& av, int MaxSize, int NumStart, int K, int LenX,
                    std::vector<double>& X, SearchStats& stats) {
@@ -155,7 +157,6 @@ void FindEstimates(AgeVariables& av, int MaxSize, int NumStart, int K, int LenX,
   const double Ratio =
       std::exp(std::log(static_cast<double>(MaxSize) / static_cast<double>(K)) / NumStart);
   Table2<double> results(0, NCom, 1, NumStart, 0.0);  // StartResults
-  double best = kPenalty;  // lowest value reached; only it weighs the mean
   std::vector<double> x(Idx(NCom + 1), 0.0), u(Idx(K + 1), 0.0);
   Table2<double> xi(1, NCom, 1, NCom, 0.0);
   std::ostream& console = *av.Console;
@@ -179,12 +180,11 @@ void FindEstimates(AgeVariables& av, int MaxSize, int NumStart, int K, int LenX,
     }
     results(0, t) = FRet;
     for (int j = 1; j <= NCom; ++j) results(j, t) = x[Idx(j)];
-    if (best > FRet) best = FRet;
   }
   console << '\n';
   console.flush();
   stats.FuncEvaluations += evaluator.Evaluations();
-  WeightedMean(results, best, NumStart, NCom, X);
+  CombineStartResults(results, NumStart, NCom, X);
 }
 
 void FindEstimates(AgeVariables& av, int MaxSize, int NumStart, int K, int LenX,

@@ -10,6 +10,14 @@ namespace estimation {
 void FindEstimates(AgeVariables& av, int MaxSize, int NumStart, int K, int LenX,
                    std::vector<double>& X);
 
+// The result from the start results: StartResults(0, t) is the value that
+// start t reached (1e300 when it failed), StartResults(1..NCom, t) its point.
+// X[1..NCom] is the mean of the points whose value lies within -ln 0.99 of
+// the lowest, each weighted by exp(lowest - value); every start failed gives
+// the zero vector.
+void CombineStartResults(const Table2<double>& StartResults, int NumStart, int NCom,
+                         std::vector<double>& X);
+
 // Work done by one search (for benchmarks and tests).
 struct SearchStats {
   long long FuncEvaluations = 0;  // every objective evaluation, start tests included

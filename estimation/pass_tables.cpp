@@ -36,14 +36,18 @@ bool InClasses(int sex, int age, const std::array<int, 3>& NumAgeClass) {
   return (sex == 1 || sex == 2) && age >= 0 && age <= NumAgeClass[sex];
 }
 
-bool AcceptConfidence(const std::string& confidence, const std::string& level) {
+bool AcceptConfidence(const std::string& confidence, int level) {
   const std::string conf = common::PadRight(common::AdjustLeft(confidence), 3);
-  const std::string lev = common::PadRight(level, 2);
+  const bool known = conf.compare(0, 3, "100") == 0;
+  // Levels outside 0..99 are not compared as text: 100 would be "**", which
+  // sorts below every digit and so would accept every row.
+  if (level >= 100) return known;
+  const std::string lev = common::FmtInt(std::max(level, 0), 2);
   // std::string compares by unsigned character code, first character first.
-  return conf.compare(0, 2, lev) >= 0 || conf.compare(0, 3, "100") == 0;
+  return conf.compare(0, 2, lev) >= 0 || known;
 }
 
-std::vector<AssignmentRow> ReadAssignments(std::istream& in, const std::string& level) {
+std::vector<AssignmentRow> ReadAssignments(std::istream& in, int level) {
   std::vector<AssignmentRow> rows;
   common::FreeFormReader reader(in);
   std::string header;

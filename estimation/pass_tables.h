@@ -35,10 +35,12 @@ SampleRoster ReadSampleRoster(std::istream& in, int SmplSize, int SamplingPrbKno
 // True when (sex, age) is one of the sampled classes 0..NumAgeClass(sex).
 bool InClasses(int sex, int age, const std::array<int, 3>& NumAgeClass);
 
-// The acceptance rule: the first two characters of the left-adjusted
-// confidence text are not below the two characters of the level (by code,
-// first character first), or the text begins with "100".
-bool AcceptConfidence(const std::string& confidence, const std::string& level);
+// The acceptance rule for a requested level from 0 to 99: the first two
+// characters of the left-adjusted confidence text are not below the level
+// written in two columns (by code, first character first), or the text
+// begins with "100". A level of 100 or more accepts only "100" (parents
+// known in advance); a negative level accepts what 0 accepts.
+bool AcceptConfidence(const std::string& confidence, int level);
 
 // One accepted row of an assignment file: identifiers as read (21
 // characters, left-adjusted).
@@ -48,7 +50,7 @@ struct AssignmentRow {
 
 // Reads one assignment file: the header value, then rows until the end or
 // a read failure; returns the accepted rows. An empty stream gives none.
-std::vector<AssignmentRow> ReadAssignments(std::istream& in, const std::string& level);
+std::vector<AssignmentRow> ReadAssignments(std::istream& in, int level);
 
 // Positions of an accepted pair among the individuals.
 struct PairIndex {

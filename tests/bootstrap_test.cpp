@@ -166,6 +166,51 @@ TEST(FindIntervals, KnownSamplingProbabilitiesAreNotBounded) {
   EXPECT_EQ(av.Estimate[0](1, 2), 5.0);
 }
 
+// One pass result with its own value in every quantity, stored as the only
+// replicate: each value must come back as both bounds of its own quantity,
+// so any two quantities exchanged on the way show.
+TEST(ReplicateStore, EveryQuantityOfAPassLandsInItsOwnCell) {
+  PassResult res;
+  res.Ne = 77;
+  for (int k = 1; k <= 3; ++k) res.GI[k] = 10.0 + k;
+  for (int s = 1; s <= 2; ++s)
+    for (int k = 1; k <= 3; ++k) res.Var[k][s] = 20.0 + 10.0 * s + k;
+  EstimateBlock est(1, 5, 1, 4, 0.0);
+  for (int row = 1; row <= 5; ++row)
+    for (int col = 1; col <= 4; ++col) est(row, col) = 100.0 * row + col;
+  ReplicateStore st(1, 5);
+  st.Store(1, res, est);
+  AgeVariables av = PointEstimates(1);
+  FindIntervals(av, st);
+
+  for (int layer = 1; layer <= 2; ++layer) {
+    SCOPED_TRACE(layer == 1 ? "lower bound" : "upper bound");
+    EXPECT_EQ(av.NeEstimate[layer], 77) << "Ne";
+    const char* gi[] = {"", "overall generation interval", "paternal generation interval",
+                        "maternal generation interval"};
+    for (int k = 1; k <= 3; ++k) EXPECT_EQ(av.GIEstimate[k][layer], 10.0 + k) << gi[k];
+    const char* var[3][4] = {{}, {"", "Var(mm)", "Var(mf)", "Cov(mm,mf)"},
+                             {"", "Var(fm)", "Var(ff)", "Cov(fm,ff)"}};
+    for (int s = 1; s <= 2; ++s)
+      for (int k = 1; k <= 3; ++k) EXPECT_EQ(av.Var[k][s][layer], 20.0 + 10.0 * s + k) << var[s][k];
+    const char* column[] = {"", "P", "N", "S", "effective size"};
+    for (int row = 1; row <= 5; ++row)
+      for (int col = 1; col <= 4; ++col)
+        EXPECT_EQ(av.Estimate[layer](row, col), 100.0 * row + col)
+            << column[col] << " of row " << row;
+  }
+}
+
+TEST(FindCI95, ClassSizesAtTheBoundsOfTheTestCanSeedASimulation) {
+  AgeVariables av = PointEstimates(3);
+  av.SmplSize = 10;
+  av.SexAgeSize.Reset(0, 3, 1, 2, 1);
+  for (int row = 1; row <= 5; ++row) av.Estimate[0](row, 1) = row <= 2 ? 0.25 : 0.5 / 3;
+  av.Estimate[0](2, 2) = 0.5;  // rounds to a class of 1
+  av.Estimate[0](3, 2) = 100000.0;
+  EXPECT_EQ(BootstrapSeedProblem(av), "");
+}
+
 TEST(BuildSimulationInputs, SharesSizesAndSampleDistributionWithUnequalClasses) {
   AgeVariables av = PointEstimates(5);
   const double P[6] = {0, 0.3, 0.2, 0.1, 0.25, 0.15};
@@ -203,10 +248,10 @@ TEST(FindCI95, PointEstimatesThatCannotSeedASimulationStopBeforeTheFirstReplicat
   struct Case { int row, col; double value; std::string message; };
   const std::string tail = "; re-run with 0 bootstrapping samples";
   for (const Case& c : {
-           Case{4, 2, 0.0, "Bootstrapping impossible: an estimated class size of females is below 1 or above 100000" + tail},
-           Case{1, 2, 0.4, "Bootstrapping impossible: an estimated class size of males is below 1 or above 100000" + tail},
-           Case{2, 2, NAN, "Bootstrapping impossible: an estimated class size of males is below 1 or above 100000" + tail},
-           Case{3, 2, 2e5, "Bootstrapping impossible: an estimated class size of females is below 1 or above 100000" + tail},
+           Case{4, 2, 0.0, "Bootstrapping impossible: an estimated class size of females is below 0.5 or above 100000" + tail},
+           Case{1, 2, 0.4, "Bootstrapping impossible: an estimated class size of males is below 0.5 or above 100000" + tail},
+           Case{2, 2, NAN, "Bootstrapping impossible: an estimated class size of males is below 0.5 or above 100000" + tail},
+           Case{3, 2, 2e5, "Bootstrapping impossible: an estimated class size of females is below 0.5 or above 100000" + tail},
            Case{2, 1, -0.1, "Bootstrapping impossible: the estimated shares of reproduction of males are not valid" + tail},
        }) {
     testutil::ScopedTempDir dir;

@@ -300,6 +300,7 @@ TEST(ControlReader, ConfidenceLevelIsKeptInTwoColumns) {
     AgeVariables av;
     ASSERT_EQ(ReadMessage(Build(BaseFile(), {10, text}), av), "") << text;
     EXPECT_EQ(av.ConfidenceLevel, kept) << text;
+    EXPECT_EQ(av.ConfidencePercent, std::stoi(text)) << text;  // the number decides acceptance
   }
 }
 

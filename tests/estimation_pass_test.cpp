@@ -75,41 +75,66 @@ std::string ExecutableDir() {
 
 // ---------------------------------------------------------------- acceptance
 
-struct AcceptCase {
-  const char* level;
-  const char* confidence;
-  bool accepted;
-};
-
-TEST(AcceptConfidence, LevelsNinetyFiveFiftyAndOneDigit) {
-  const AcceptCase cases[] = {
-      {"95", "100%", true}, {"95", "95% ", true}, {"95", "90% ", false}, {"95", "50% ", false},
-      {"50", "100%", true}, {"50", "95% ", true}, {"50", "55% ", true},  {"50", "50% ", true},
-      {" 5", "100%", true}, {" 5", "50% ", true}, {" 5", "95% ", true},  {"90", "85% ", false},
-      {"90", "90% ", true}, {"95", " 95%", true},  // the field is left-adjusted first
+// Whether each of the companion's confidence texts is accepted at a level:
+// a row counts when its percentage is at least the level, a row of 100%
+// (parents known in advance) always; levels of 100 and more take only those,
+// negative levels take every row, as 0 does.
+TEST(AcceptConfidence, TableOverLevelsAndConfidenceTexts) {
+  const char* const texts[] = {"100%", "95% ", "90% ", "50% "};
+  struct Row {
+    int level;
+    bool accepted[4];
   };
-  for (const AcceptCase& c : cases)
+  const Row rows[] = {
+      {-5, {true, true, true, true}},    {0, {true, true, true, true}},
+      {5, {true, true, true, true}},     {50, {true, true, true, true}},
+      {90, {true, true, true, false}},   {95, {true, true, false, false}},
+      {99, {true, false, false, false}}, {100, {true, false, false, false}},
+      {150, {true, false, false, false}},
+  };
+  for (const Row& r : rows)
+    for (int i = 0; i < 4; ++i)
+      EXPECT_EQ(AcceptConfidence(texts[i], r.level), r.accepted[i])
+          << "level " << r.level << " confidence '" << texts[i] << "'";
+}
+
+TEST(AcceptConfidence, BetweenTheCompanionsLevelsAndAfterLeftAdjusting) {
+  struct Case {
+    int level;
+    const char* confidence;
+    bool accepted;
+  };
+  const Case cases[] = {
+      {50, "55% ", true}, {90, "85% ", false}, {91, "90% ", false},
+      {95, " 95%", true},  // the field is left-adjusted first
+      {100, " 100%", true}, {-12, "50%", true},
+  };
+  for (const Case& c : cases)
     EXPECT_EQ(AcceptConfidence(c.confidence, c.level), c.accepted)
-        << "level '" << c.level << "' confidence '" << c.confidence << "'";
+        << "level " << c.level << " confidence '" << c.confidence << "'";
 }
 
 TEST(ReadAssignments, EmptyFileAndHeaderOnlyGiveNoRows) {
   std::istringstream empty("");
-  EXPECT_TRUE(ReadAssignments(empty, "95").empty());
+  EXPECT_TRUE(ReadAssignments(empty, 95).empty());
   std::istringstream header(Assignments({}));
-  EXPECT_TRUE(ReadAssignments(header, "95").empty());
+  EXPECT_TRUE(ReadAssignments(header, 95).empty());
 }
 
 TEST(ReadAssignments, KeepsOnlyRowsAtOrAboveTheLevel) {
-  std::istringstream in(Assignments({{"o1", "p1", "95%"},
-                                     {"o2", "p2", "90%"},
-                                     {"o3", "p3", "100%"},
-                                     {"o4", "p4", "50%"}}));
-  const auto rows = ReadAssignments(in, "95");
+  const std::string text = Assignments(
+      {{"o1", "p1", "95%"}, {"o2", "p2", "90%"}, {"o3", "p3", "100%"}, {"o4", "p4", "50%"}});
+  std::istringstream in(text);
+  const auto rows = ReadAssignments(in, 95);
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(common::TrimRight(rows[0].OffspringID), "o1");
   EXPECT_EQ(common::TrimRight(rows[0].ParentID), "p1");
   EXPECT_EQ(common::TrimRight(rows[1].OffspringID), "o3");
+
+  std::istringstream again(text);
+  const auto known = ReadAssignments(again, 100);  // parents known in advance only
+  ASSERT_EQ(known.size(), 1u);
+  EXPECT_EQ(common::TrimRight(known[0].OffspringID), "o3");
 }
 
 // ---------------------------------------------------------------- re-read
@@ -315,6 +340,7 @@ class PassRun : public ::testing::Test {
     av.SmplSize = 0;
     av.NumAgeClass = {4, 2, 2};
     av.ConfidenceLevel = "95";
+    av.ConfidencePercent = 95;
     av.CrrtOS = 2;
   }
   std::ostringstream console;

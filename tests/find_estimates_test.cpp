@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <sstream>
 #include <string>
@@ -220,50 +221,112 @@ TEST(FindEstimates, ResultIsALocalOptimum) {
 }
 
 
+// A model of a few dozen individuals, small enough for start scales near K.
+Model SmallModelK2() { return {{0, 0.6, 0.4}, {0, 10, 8}, {0, 0.3, 0.25}, {5, 4}}; }
+
 // One start rebuilt by hand from a copy of the stream: K shares, then (S
 // estimated) K sampling probabilities, then the diagonal of the direction
 // set, minimised by Powell with tolerance 1e-8. A single start is the
 // result itself, so any change in the scale, the draws or their order shows.
+// With one start the scale is K (MaxSize / K), one more when that is at most
+// K + 10: MaxSize 12 gives exactly 12 = K + 10 and so sizes 12 and 11.
 TEST(FindEstimates, SingleStartIsPowellFromTheDrawnPointAndDirections) {
-  for (const bool known : {false, true}) {
-    std::ostringstream console;
-    AgeVariables av = ExpectedCounts(ModelK2(), known, console);
-    const int K = 2, n = NCom(K, known);
-    estimation::Ran2 rng = av.Rng;
-    const double c0 = K * std::exp(std::log(10000.0 / K) / 1.0);
-    std::vector<double> x(Idx(n + 1), 0.0);
-    const double u1 = rng.Next(), u2 = rng.Next();
-    x[1] = u1 / (u1 + u2);
-    x[2] = c0 - 1;
-    x[3] = c0 - 2;
-    if (!known)
-      for (int k = 1; k <= K; ++k)
-        x[Idx(2 * K - 1 + k)] = std::max(rng.Next(), (av.SampledCounts[Idx(k)] + 0.1) / x[Idx(K - 1 + k)]);
-    estimation::Table2<double> xi(1, n, 1, n, 0.0);
-    xi(1, 1) = rng.Next();
-    for (int k = 1; k <= K; ++k) xi(K - 1 + k, K - 1 + k) = 100.0 * rng.Next() + 1.0;
-    if (!known)
-      for (int k = 1; k <= K; ++k) xi(2 * K - 1 + k, 2 * K - 1 + k) = 0.1 * rng.Next();
+  struct Row {
+    Model model;
+    int MaxSize;
+    bool raised;  // scale at most K + 10, so raised by 1
+  };
+  for (const Row& row : {Row{ModelK2(), 10000, false}, Row{SmallModelK2(), 12, true},
+                         Row{SmallModelK2(), 14, false}}) {
+    for (const bool known : {false, true}) {
+      SCOPED_TRACE("MaxSize " + std::to_string(row.MaxSize) +
+                   (known ? ", known S" : ", estimated S"));
+      std::ostringstream console;
+      AgeVariables av = ExpectedCounts(row.model, known, console);
+      const int K = 2, n = NCom(K, known);
+      estimation::Ran2 rng = av.Rng;
+      const double c0 =
+          K * std::exp(std::log(static_cast<double>(row.MaxSize) / K)) + (row.raised ? 1 : 0);
+      std::vector<double> x(Idx(n + 1), 0.0);
+      const double u1 = rng.Next(), u2 = rng.Next();
+      x[1] = u1 / (u1 + u2);
+      x[2] = c0 - 1;
+      x[3] = c0 - 2;
+      if (!known)
+        for (int k = 1; k <= K; ++k)
+          x[Idx(2 * K - 1 + k)] =
+              std::max(rng.Next(), (av.SampledCounts[Idx(k)] + 0.1) / x[Idx(K - 1 + k)]);
+      estimation::Table2<double> xi(1, n, 1, n, 0.0);
+      xi(1, 1) = rng.Next();
+      for (int k = 1; k <= K; ++k) xi(K - 1 + k, K - 1 + k) = 100.0 * rng.Next() + 1.0;
+      if (!known)
+        for (int k = 1; k <= K; ++k) xi(2 * K - 1 + k, 2 * K - 1 + k) = 0.1 * rng.Next();
 
-    const estimation::LikelihoodTables t = estimation::BuildLikelihoodTables(av, K);
-    estimation::LikelihoodEvaluator ev(t);
-    ASSERT_LT(ev.Func(x), estimation::kPenalty) << "the first draw is admissible";
-    struct Obj final : estimation::Objective {
-      estimation::LikelihoodEvaluator* e;
-      double operator()(const std::vector<double>& v) override { return e->Func(v); }
-    } obj;
-    obj.e = &ev;
-    estimation::Minimiser m(obj);
-    int iter = 0, flag = 0;
-    double fret = 0.0;
-    m.Powell(x, xi, n, 1e-8, iter, fret, flag);
-    ASSERT_EQ(flag, 0);
+      const estimation::LikelihoodTables t = estimation::BuildLikelihoodTables(av, K);
+      estimation::LikelihoodEvaluator ev(t);
+      ASSERT_LT(ev.Func(x), estimation::kPenalty) << "the first draw is admissible";
+      struct Obj final : estimation::Objective {
+        estimation::LikelihoodEvaluator* e;
+        double operator()(const std::vector<double>& v) override { return e->Func(v); }
+      } obj;
+      obj.e = &ev;
+      estimation::Minimiser m(obj);
+      int iter = 0, flag = 0;
+      double fret = 0.0;
+      m.Powell(x, xi, n, 1e-8, iter, fret, flag);
+      ASSERT_EQ(flag, 0);
 
-    std::vector<double> X;
-    FindEstimates(av, 10000, 1, K, n, X);
-    EXPECT_EQ(X, x) << (known ? "known S" : "estimated S");
-    EXPECT_EQ(av.Rng.Idum, rng.Idum);
-    EXPECT_EQ(av.Rng.IY, rng.IY);
+      std::vector<double> X;
+      FindEstimates(av, row.MaxSize, 1, K, n, X);
+      EXPECT_EQ(X, x) << "not the minimum from the start with sizes " << c0 - 1 << " and "
+                      << c0 - 2;
+      EXPECT_EQ(av.Rng.Idum, rng.Idum);
+      EXPECT_EQ(av.Rng.IY, rng.IY);
+    }
+  }
+}
+
+// The combining step on hand-placed start results of three coordinates,
+// listed for t = 1, 2, ...: a failed start holds 1e300 and the zero point.
+TEST(CombineStartResults, MeanOfTheStartsNearTheBestByTheirWeights) {
+  const double near = -std::log(0.99);  // widest distance from the best that counts
+  const double in = near - 1e-9, out = near + 1e-9;
+  const double wIn = std::exp(-in);  // weight of the start just inside, 0.99 and a bit
+  struct Start {
+    double value;
+    std::array<double, 3> point;
+  };
+  struct Case {
+    const char* name;
+    std::vector<Start> starts;
+    std::array<double, 3> want;
+  };
+  const Case cases[] = {
+      {"two equal best values give their mean",
+       {{5.0, {1, 2, 3}}, {9.0, {50, 50, 50}}, {1e300, {0, 0, 0}}, {5.0, {3, 6, 9}}},
+       {2, 4, 6}},
+      {"one start just inside -ln 0.99 of the best counts, one just outside does not",
+       {{10.0 + out, {1000, 1000, 1000}}, {10.0, {0, 0, 0}}, {10.0 + in, {1, 2, 3}}},
+       {wIn / (1 + wIn), 2 * wIn / (1 + wIn), 3 * wIn / (1 + wIn)}},
+      {"the best start alone is its own point",
+       {{-3.0, {7, 8, 9}}, {-2.0, {1, 1, 1}}, {1e300, {0, 0, 0}}},
+       {7, 8, 9}},
+      {"every start failed gives the zero vector",
+       {{1e300, {0, 0, 0}}, {1e300, {0, 0, 0}}, {1e300, {0, 0, 0}}},
+       {0, 0, 0}},
+  };
+  for (const Case& c : cases) {
+    const int NumStart = static_cast<int>(c.starts.size());
+    estimation::Table2<double> results(0, 3, 1, NumStart, 0.0);
+    for (int t = 1; t <= NumStart; ++t) {
+      results(0, t) = c.starts[Idx(t - 1)].value;
+      for (int j = 1; j <= 3; ++j) results(j, t) = c.starts[Idx(t - 1)].point[Idx(j - 1)];
+    }
+    std::vector<double> X(4, 99.0);
+    estimation::CombineStartResults(results, NumStart, 3, X);
+    ASSERT_EQ(X.size(), 4u) << c.name;
+    for (int j = 1; j <= 3; ++j)
+      EXPECT_NEAR(X[Idx(j)], c.want[Idx(j - 1)], 1e-12) << c.name << ", coordinate " << j;
   }
 }
 

@@ -40,9 +40,11 @@ class FnLine final : public estimation::LineFunction {
   explicit FnLine(std::function<double(double)> f) : f_(std::move(f)) {}
   double operator()(double t) override {
     ++calls;
+    seen.push_back(t);
     return f_(t);
   }
   int calls = 0;
+  std::vector<double> seen;
 
  private:
   std::function<double(double)> f_;
@@ -175,6 +177,93 @@ TEST(MnBrak, FallingForEverEndsWithTheGuard) {
   EXPECT_TRUE(std::isfinite(cx));
   EXPECT_GT(cx, 1e300 / 100);  // the next step limit would have passed 9e307
   EXPECT_LT(f.calls, 5000);
+}
+
+// Every point the bracketing evaluates, written out from its rules: the
+// first step goes 1.618034 times the first interval beyond BX; a parabola
+// through three points of a parabola has its vertex at the minimum; through
+// three points of a line it has none, so its divisor is held at 1e-20 (the
+// slope of 2^-64 makes that step land at 12.48) or its step is cut at 100
+// times the last interval; a parabolic step that falls further is followed
+// by one more golden step.
+TEST(MnBrak, EvaluationTraces) {
+  const double g = 1.618034;
+  const double c = std::ldexp(1.0, -64);
+  const double tinyStep = 1 + c * g * (1 + g) / (2 * 1e-20);
+  const double limit1 = 1 + 100 * g, limit2 = (1 + g) + 100 * (limit1 - (1 + g));
+  struct Case {
+    const char* name;
+    std::function<double(double)> f;
+    std::vector<double> trace;  // after 0 and 1
+    double ax, bx, cx;
+  };
+  const Case cases[] = {
+      {"parabola with its minimum at 2", [](double t) { return (t - 2) * (t - 2); },
+       {1 + g, 2}, 1, 2, 1 + g},
+      {"line of slope -1 turning up at 200",
+       [](double t) { return t <= 200 ? -t : t - 400; },
+       {1 + g, limit1, limit2}, 1 + g, limit1, limit2},
+      {"line of slope -2^-64 turning up at 20",
+       [c](double t) { return t <= 20 ? -c * t : c * (t - 40); },
+       {1 + g, tinyStep, tinyStep + g * (tinyStep - (1 + g))}, 1 + g, tinyStep,
+       tinyStep + g * (tinyStep - (1 + g))},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    FnLine f(k.f);
+    double ax = 0, bx = 1, cx = 0, fa = 0, fb = 0, fc = 0;
+    int flag = 5;
+    MnBrak(ax, bx, cx, fa, fb, fc, f, flag);
+    EXPECT_EQ(flag, 0);
+    std::vector<double> want = {0, 1};
+    want.insert(want.end(), k.trace.begin(), k.trace.end());
+    ASSERT_EQ(f.seen.size(), want.size());
+    for (std::size_t i = 0; i < want.size(); ++i)
+      EXPECT_NEAR(f.seen[i], want[i], 1e-12 * std::fabs(want[i])) << "evaluation " << i + 1;
+    EXPECT_NEAR(ax, k.ax, 1e-12 * std::fabs(k.ax));
+    EXPECT_NEAR(bx, k.bx, 1e-12 * std::fabs(k.bx));
+    EXPECT_NEAR(cx, k.cx, 1e-12 * std::fabs(k.cx));
+    EXPECT_EQ(fb, k.f(bx));
+  }
+}
+
+// Brent on t^2 in (-1, 2) from 0.5: the midpoint is 0.5 itself, so the first
+// golden step goes 0.381966 of the left part (1.5) to the left; the parabola
+// through two points is flat, so the second step is golden too, 0.381966 of
+// the part left of the new point; the third is the vertex 0 of the parabola
+// through three points of t^2; then one probe on each side at the tolerance,
+// which near 0 is the absolute 1e-10 alone, closes the bracket.
+TEST(Brent, EvaluationTraceOnAParabola) {
+  FnLine f([](double t) { return t * t; });
+  double xmin = 42;
+  int flag = 7;
+  const double fmin = Brent(-1, 0.5, 2, f, 1e-8, xmin, flag);
+  ASSERT_EQ(f.seen.size(), 6u);
+  const double x2 = 0.5 - 0.381966 * 1.5;
+  const double x3 = x2 + 0.381966 * (-1 - x2);
+  EXPECT_EQ(f.seen[0], 0.5);
+  EXPECT_NEAR(f.seen[1], x2, 1e-15) << "golden step";
+  EXPECT_NEAR(f.seen[2], x3, 1e-15) << "golden step";
+  EXPECT_NEAR(f.seen[3], 0, 1e-15) << "vertex";
+  EXPECT_NEAR(f.seen[4] - f.seen[3], 1e-10, 1e-20) << "probe at the tolerance";
+  EXPECT_NEAR(f.seen[5] - f.seen[3], -1e-10, 1e-20) << "probe at the tolerance";
+  EXPECT_EQ(xmin, f.seen[3]);
+  EXPECT_EQ(fmin, xmin * xmin);
+  EXPECT_EQ(flag, 7);  // not written on success
+}
+
+// A flat line gives no parabola, so only golden steps, which cannot shrink
+// (-1e20, 1e20) to 1e-10 in 100 iterations: the first evaluation and 100
+// more, then failure with the last point.
+TEST(Brent, IterationLimitIsAFailure) {
+  FnLine f([](double) { return 1.0; });
+  double xmin = 42;
+  int flag = 0;
+  const double fmin = Brent(-1e20, 0, 1e20, f, 0.0, xmin, flag);
+  EXPECT_EQ(flag, -1);
+  EXPECT_EQ(f.calls, 101);
+  EXPECT_EQ(xmin, f.seen.back());
+  EXPECT_EQ(fmin, 1.0);
 }
 
 TEST(Brent, FindsAParabolaMinimum) {
