@@ -53,22 +53,28 @@ std::string BesideExecutable() {
 }  // namespace
 
 std::string LocateCompanion(int CrrtOS, std::string& lookedFor) {
-  std::string first;
+  const std::string onPath = std::string(kCompanionName) + " on the search path PATH";
+  std::string found;
   if (CrrtOS == 2) {
-    first = std::string("./") + kCompanionName;
-    lookedFor = first + " in the working directory";
-    if (IsExecutableFile(first)) return first;
+    const std::string here = std::string("./") + kCompanionName;
+    lookedFor = here + " in the working directory";
+    if (IsExecutableFile(here)) return here;
   } else {
-    lookedFor = std::string(kCompanionName) + " on the search path PATH";
-    first = SearchPath();
-    if (!first.empty()) return first;
+    lookedFor = onPath;
+    found = SearchPath();
+    if (!found.empty()) return found;
   }
   const std::string beside = BesideExecutable();
   if (!beside.empty()) {
-    lookedFor += " and " + beside;
+    lookedFor += (CrrtOS == 2 ? ", " : " and ") + beside;
     if (IsExecutableFile(beside)) return beside;
   }
-  return {};
+  // The two programs may sit in different folders of PATH.
+  if (CrrtOS == 2) {
+    lookedFor += " and " + onPath;
+    found = SearchPath();
+  }
+  return found;
 }
 
 void StartCompanion(AgeVariables& av) {

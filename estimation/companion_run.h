@@ -9,7 +9,8 @@ namespace estimation {
 
 // The companion to start: the name that CrrtOS gives ("./Wendivarquil" in
 // the working directory for 2, "Wendivarquil" on the search path for 1)
-// when it exists, else the Wendivarquil beside the running executable.
+// when it exists, else the Wendivarquil beside the running executable,
+// else the first Wendivarquil on the search path.
 // Returns the path, or an empty text when none is found; `lookedFor` then
 // says where it was looked for.
 std::string LocateCompanion(int CrrtOS, std::string& lookedFor);

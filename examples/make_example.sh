@@ -8,7 +8,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 out="${1:-$root/examples/Tavimorelund.dat}"
 exe="${MAKE_EXAMPLE:-}"
 if [ -z "$exe" ]; then
-  cmake -S "$root" -B "$root/build-release" -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake -S "$root" -B "$root/build-release" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
   cmake --build "$root/build-release" -j "$(nproc)" --target make_example >/dev/null
   exe="$root/build-release/tools/make_example"
 fi

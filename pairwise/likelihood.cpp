@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstddef>
 #include <limits>
+#include <ostream>
 #include <stdexcept>
 #include <vector>
 
@@ -177,10 +178,11 @@ void AddLocusTerms(const double* row, const int* cand, double* h, std::size_t nc
   }
 }
 
-// One "." per 10000 pairs, the line ended at every 1000000th pair.
+// One "." per 10000 pairs, the line ended at every 1000000th pair; each
+// dot is flushed, so that a terminal or a pipe sees the table progress.
 void WriteDots(std::ostream& console, long long from, long long to) {
   for (long long p = (from / 10000 + 1) * 10000; p <= to; p += 10000)
-    console << (p % 1000000 == 0 ? ".\n" : ".");
+    console << (p % 1000000 == 0 ? ".\n" : ".") << std::flush;
 }
 
 }  // namespace

@@ -65,6 +65,7 @@ void ProgressDot(std::ostream& console, int z) {
   if (z % 100 != 0) return;
   console << '.';
   if (z % 10000 == 0) console << '\n';
+  console.flush();  // the only sign of life during the trials
 }
 
 // Best and second-best LOD of one trial and the index of the best.

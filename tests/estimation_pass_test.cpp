@@ -304,12 +304,18 @@ TEST(StoreEstimates, SharesSumToHalfAndKnownSLeavesColumnThree) {
 
 // ---------------------------------------------------------------- companion start
 
-TEST(LocateCompanion, WorkingDirectoryThenBesideTheExecutable) {
+TEST(LocateCompanion, WorkingDirectoryThenBesideTheExecutableThenThePath) {
   testutil::ScopedTempDir dir;
+  std::filesystem::create_directory("bin");
+  const std::string bin = (dir.path() / "bin").string();
+  testutil::ScopedPath path("/nonexistent");
   std::string looked;
   EXPECT_EQ(LocateCompanion(2, looked), "");
-  EXPECT_EQ(looked, "./Wendivarquil in the working directory and " + ExecutableDir() +
-                        "/Wendivarquil");
+  EXPECT_EQ(looked, "./Wendivarquil in the working directory, " + ExecutableDir() +
+                        "/Wendivarquil and Wendivarquil on the search path PATH");
+  MakeExecutable("bin/Wendivarquil", "#!/bin/sh\nexit 0\n");
+  setenv("PATH", ("/nonexistent:" + bin).c_str(), 1);
+  EXPECT_EQ(LocateCompanion(2, looked), bin + "/Wendivarquil");
   MakeExecutable("Wendivarquil", "#!/bin/sh\nexit 0\n");
   EXPECT_EQ(LocateCompanion(2, looked), "./Wendivarquil");
 }
@@ -319,15 +325,13 @@ TEST(LocateCompanion, BareNameIsSearchedOnThePath) {
   std::filesystem::create_directory("bin");
   MakeExecutable("bin/Wendivarquil", "#!/bin/sh\nexit 0\n");
   const std::string bin = (dir.path() / "bin").string();
-  const std::string saved = std::getenv("PATH") ? std::getenv("PATH") : "";
-  setenv("PATH", ("/nonexistent:" + bin).c_str(), 1);
+  testutil::ScopedPath path("/nonexistent:" + bin);
   std::string looked;
   EXPECT_EQ(LocateCompanion(1, looked), bin + "/Wendivarquil");
   setenv("PATH", "/nonexistent", 1);
   EXPECT_EQ(LocateCompanion(1, looked), "");
   EXPECT_EQ(looked, "Wendivarquil on the search path PATH and " + ExecutableDir() +
                         "/Wendivarquil");
-  setenv("PATH", saved.c_str(), 1);
 }
 
 // ---------------------------------------------------------------- the pass
@@ -366,13 +370,14 @@ TEST_F(PassRun, MissingSampleFileStops) {
 TEST_F(PassRun, MissingCompanionStopsWithWhatWasLookedFor) {
   av.SmplSize = 1;
   testutil::WriteFile("AgeSexGtype.dat", SampleHeader(1, 2, 2) + "a 1 1 1 1 1 1\n");
+  testutil::ScopedPath path("/nonexistent");
   try {
     EstimateByMarker(av, 7, result, av.NumAgeClass, est);
     FAIL() << "no stop";
   } catch (const StopError& e) {
     EXPECT_EQ(std::string(e.what()),
-              "Companion program not found: looked for ./Wendivarquil in the working directory "
-              "and " + ExecutableDir() + "/Wendivarquil");
+              "Companion program not found: looked for ./Wendivarquil in the working directory, " +
+                  ExecutableDir() + "/Wendivarquil and Wendivarquil on the search path PATH");
   }
   EXPECT_NE(console.str().find(std::string(19, ' ') + "  Estimating from simulated data: replicate=7\n"),
             std::string::npos);

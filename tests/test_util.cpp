@@ -24,6 +24,20 @@ ScopedTempDir::~ScopedTempDir() {
   std::filesystem::remove_all(dir_, ec);
 }
 
+ScopedPath::ScopedPath(const std::string& path) {
+  const char* old = std::getenv("PATH");
+  had_ = old != nullptr;
+  if (had_) old_ = old;
+  setenv("PATH", path.c_str(), 1);
+}
+
+ScopedPath::~ScopedPath() {
+  if (had_)
+    setenv("PATH", old_.c_str(), 1);
+  else
+    unsetenv("PATH");
+}
+
 void WriteFile(const std::string& name, const std::string& content) {
   std::ofstream f(name, std::ios::binary);
   f << content;

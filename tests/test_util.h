@@ -22,6 +22,19 @@ class ScopedTempDir {
   std::filesystem::path old_;
 };
 
+// Sets PATH for the lifetime of the object and then restores it.
+class ScopedPath {
+ public:
+  explicit ScopedPath(const std::string& path);
+  ~ScopedPath();
+  ScopedPath(const ScopedPath&) = delete;
+  ScopedPath& operator=(const ScopedPath&) = delete;
+
+ private:
+  bool had_ = false;
+  std::string old_;
+};
+
 void WriteFile(const std::string& name, const std::string& content);
 std::string ReadFile(const std::string& name);
 bool FileExists(const std::string& name);
