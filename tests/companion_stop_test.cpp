@@ -89,6 +89,27 @@ TEST(CompanionProgram, BadIndividualLineStopsWithThreeLines) {
   EXPECT_FALSE(testutil::FileExists("Check1.PairwisePaternity"));
 }
 
+// Certain dropout and no other error at codominant locus L1 leave its
+// heterozygotes (A1 is the first) without any probability.
+TEST(CompanionProgram, ImpossibleObservedGenotypeStopsNamingItsRates) {
+  testutil::ScopedTempDir dir;
+  std::string sample = kValidSample;
+  sample.replace(sample.find("0.01 0.01\n"), 10, "1 0.01\n");
+  sample.replace(sample.find("0.01 0.01\n"), 10, "0 0.01\n");
+  testutil::WriteFile("AgeSexGtype.dat", sample);
+  const testutil::RunResult r = testutil::RunProgram(COMPANION_EXE);
+  const std::string expected =
+      " Individual A1, locus L1: dropout rate 1 and other error rate 0\n"
+      " make the observed genotype impossible!\n"
+      " Errors in DATA. Insufficient data or incorrect format.\n"
+      " Please check DATA and format and then re-run the program\n";
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(r.out, expected);
+  EXPECT_EQ(testutil::ReadFile("ErrorMessage"), expected);
+  EXPECT_FALSE(testutil::FileExists("Check1.PairwisePaternity"));
+  EXPECT_FALSE(testutil::FileExists("Check1.PairwiseMaternity"));
+}
+
 TEST(CompanionProgram, NormalEndLeavesAnOldErrorFileAlone) {
   testutil::ScopedTempDir dir;
   testutil::WriteFile("AgeSexGtype.dat", kValidSample);
