@@ -18,12 +18,14 @@ using pairwise::Variables;
 using testutil::MakeCompanionData;
 using testutil::SetGenotype;
 
-// Runs DataProcess and returns the stop's lines ({} when it did not stop).
-std::vector<std::string> StopLines(Variables& v) {
+// Runs a step (DataProcess unless named) and returns the stop's lines ({}
+// when it did not stop).
+std::vector<std::string> StopLines(Variables& v, void (*step)(Variables&) = pairwise::DataProcess) {
   try {
-    pairwise::DataProcess(v);
+    step(v);
   } catch (const CompanionStop& stop) {
     EXPECT_FALSE(stop.memory);
+    EXPECT_EQ(v.ErrorMessage, stop.lines);
     std::vector<std::string> lines;
     for (const auto& l : stop.lines)
       if (!l.empty()) lines.push_back(l);
@@ -293,22 +295,6 @@ void NameAll(Variables& v) {
     v.MarkerID[static_cast<std::size_t>(l)] = std::string(18, ' ') + "M" + std::to_string(l);
 }
 
-// Runs the error model and returns the stop's non-empty lines ({} when it
-// did not stop).
-std::vector<std::string> ErrorModelStopLines(Variables& v) {
-  try {
-    pairwise::BuildErrorModel(v);
-  } catch (const CompanionStop& stop) {
-    EXPECT_FALSE(stop.memory);
-    EXPECT_EQ(v.ErrorMessage, stop.lines);
-    std::vector<std::string> lines;
-    for (const auto& l : stop.lines)
-      if (!l.empty()) lines.push_back(l);
-    return lines;
-  }
-  return {};
-}
-
 // An observed genotype without probability under its locus's rates would
 // make every likelihood it enters minus infinity: the run stops and names
 // the first such individual, the locus and its rates.
@@ -341,7 +327,7 @@ TEST(ErrorModel, ImpossibleObservedGenotypeStops) {
     SetGenotype(v, 3, 2, c.ind3[0], c.ind3[1]);
     SetGenotype(v, 4, 2, c.ind4[0], c.ind4[1]);
     pairwise::DataProcess(v);
-    EXPECT_EQ(ErrorModelStopLines(v), c.lines) << c.name;
+    EXPECT_EQ(StopLines(v, pairwise::BuildErrorModel), c.lines) << c.name;
   }
 }
 
