@@ -3,17 +3,22 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "common/fixed_format.h"
+#include "pairwise/genotype_prob.h"
 
 namespace pairwise {
 
 namespace {
 
 using common::FmtInt;
+
+constexpr const char* kDataLine2 = "Errors in DATA. Insufficient data or incorrect format.";
+constexpr const char* kDataLine3 = "Please check DATA and format and then re-run the program";
 
 [[noreturn]] void Stop(Variables& v, const std::string& line1, const std::string& line2 = "") {
   std::array<std::string, 5> lines{};
@@ -176,15 +181,19 @@ std::array<double, 7> DominantRates(double e) {
           e * e,         e * (1.0 - e),    (1.0 - e) * (1.0 - e)};
 }
 
+// The reader lets a rate just below 0 pass; as a rate it means none, and
+// taken as it is it would make some probabilities negative.
+double RateOrZero(double rate) { return rate < 0.0 ? 0.0 : rate; }
+
 std::array<double, 7> LocusRates(const Variables& v, int l) {
   const int n = v.ObsNumAllele[Sz(l)];
-  const double e = v.OtherErrorRate[Sz(l)];
+  const double e = RateOrZero(v.OtherErrorRate[Sz(l)]);
   if (v.DominantMarker[Sz(l)] == 1) {
     if (n < 2) return {0.0, 1.0, 0.0, 0.0, 0.0, 0.0, 0.0};
     return DominantRates(e);
   }
   if (n < 2) return {0.0, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0};
-  return CodominantRates(n, e, v.DropRate[Sz(l)]);
+  return CodominantRates(n, e, RateOrZero(v.DropRate[Sz(l)]));
 }
 
 void BuildGenotypeID2(Variables& v) {
@@ -200,6 +209,39 @@ void BuildGenotypeID2(Variables& v) {
     for (int j = i + 1; j <= m; ++j) {
       v.GenotypeID2(i, j) = ++next;
       v.GenotypeID2(j, i) = next;
+    }
+  }
+}
+
+// A rate as the user wrote it, for a message.
+std::string RateText(double rate) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.15g", rate);
+  return buf;
+}
+
+// Every observed genotype must have a probability under its locus's error
+// model; one that has none (a heterozygote at a locus with certain dropout
+// and no other error) would turn every likelihood it enters into minus
+// infinity and every LOD against it into infinity or NaN. Only the loci
+// that enter a likelihood (two or more alleles) are checked; the candidate
+// copies hold the same genotypes as the individuals.
+void CheckObservedGenotypesPossible(Variables& v) {
+  for (int i = 1; i <= v.SmplSize; ++i) {
+    for (int l = 1; l <= v.NumLoci; ++l) {
+      const int a1 = v.IndivGtype(1, l, i);
+      if (v.ObsNumAllele[Sz(l)] < 2 || a1 < 1) continue;
+      const double p = SingleGenotypeProb(v, l, a1, v.IndivGtype(2, l, i));
+      if (p > 1e-300 && std::isfinite(p)) continue;
+      std::array<std::string, 5> lines{};
+      lines[0] = "Individual " + common::TrimRight(v.OffspringID[Sz(i)]) + ", locus " +
+                 common::TrimBoth(v.MarkerID[Sz(l)]) + ": dropout rate " + RateText(v.DropRate[Sz(l)]) +
+                 " and other error rate " + RateText(v.OtherErrorRate[Sz(l)]);
+      lines[1] = "make the observed genotype impossible!";
+      lines[2] = kDataLine2;
+      lines[3] = kDataLine3;
+      v.ErrorMessage = lines;
+      throw CompanionStop(lines);
     }
   }
 }
@@ -237,6 +279,8 @@ void BuildErrorModel(Variables& v) {
     for (int i = 1; i <= v.SmplSize; ++i)
       if (v.IndivParent[Sz(k)][Sz(i)] > 0) ++v.NumKnownPrnt[Sz(k)];
   }
+
+  CheckObservedGenotypesPossible(v);
 }
 
 }  // namespace pairwise

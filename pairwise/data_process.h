@@ -6,6 +6,8 @@ namespace pairwise {
 // Known parent vs exclusions, recoding, frequencies, no-variation stop.
 void DataProcess(Variables& v);
 // TransRate, GenotypeID2, LocusError and MarkerErrorFreeQ, IndivGtype2,
-// NumKnownPrnt, in this order.
+// NumKnownPrnt, in this order; then stops (CompanionStop) at the first
+// individual, loci in order, whose observed genotype has no probability
+// above 1e-300 under its locus's error model.
 void BuildErrorModel(Variables& v);
 }  // namespace pairwise

@@ -79,7 +79,6 @@ SimuTables BuildSimuTables(const Variables& v) {
   t.NumLoci = v.NumLoci;
   t.AllDominant = AllLociDominant(v);
   t.NumClass = t.AllDominant ? 3 : v.MaxObsNumAllele;
-  t.MarkerErrorFreeQ = v.MarkerErrorFreeQ;
   const auto width = static_cast<std::size_t>(t.NumClass + 1);
   t.CumulativeAlleleFreData.assign(width * static_cast<std::size_t>(v.NumLoci), 0.0);
   t.CumAboveData.assign(t.CumulativeAlleleFreData.size(), 0);
@@ -222,16 +221,13 @@ void Normalise(const SimuLocus& s, int* g) {
 
 template <class Source>
 void SimuGenotypeChangeFrom(const SimuTables& t, Source& r, int* G) {
-  // A locus's normal form depends on that locus alone, so it follows the
-  // locus's errors at once.
-  if (!t.MarkerErrorFreeQ) {
-    for (int l = 1; l <= t.NumLoci; ++l) {
-      ApplyDropout(t.Locus[l], r, G + 2 * (l - 1));
-      ApplyOtherErrors(t.Locus[l], r, G + 2 * (l - 1));
-      Normalise(t.Locus[l], G + 2 * (l - 1));
-    }
-  } else {
-    for (int l = 1; l <= t.NumLoci; ++l) Normalise(t.Locus[l], G + 2 * (l - 1));
+  // Each locus takes its own rates: an error-free locus draws nothing and
+  // leaves the errors of the others as they are. A locus's normal form
+  // depends on that locus alone, so it follows the locus's errors at once.
+  for (int l = 1; l <= t.NumLoci; ++l) {
+    ApplyDropout(t.Locus[l], r, G + 2 * (l - 1));
+    ApplyOtherErrors(t.Locus[l], r, G + 2 * (l - 1));
+    Normalise(t.Locus[l], G + 2 * (l - 1));
   }
   if (t.AnyGtypeMissingQ) {
     for (int l = 1; l <= t.NumLoci; ++l) {

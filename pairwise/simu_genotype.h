@@ -46,7 +46,6 @@ struct SimuTables {
   int NumLoci = 0;
   int NumClass = 0;        // nA: classes per locus of CumulativeAlleleFre
   bool AllDominant = false;
-  bool MarkerErrorFreeQ = false;
   bool AnyGtypeMissingQ = false;
   std::vector<double> CumulativeAlleleFreData;  // (1..nA, 1..NumLoci), class fastest
   std::vector<std::int32_t> CumAboveData;       // FirstDrawAbove of each entry above

@@ -85,7 +85,7 @@ struct Variables {
   double ObsAlleleFre(int l, int a) const { return ObsAlleleFreData[(l - 1) * (MaxObsNumAllele + 1) + a]; }
   std::vector<std::array<double, 7>> TransRate;  // [l][1..6]
   std::vector<int> LocusError;         // 1..NumLoci
-  bool MarkerErrorFreeQ = false;
+  bool MarkerErrorFreeQ = false;      // some locus is error-free; the trials go by each locus's rates
   std::vector<int> GenotypeID2Data;    // (0..M, 0..M)
   int GenotypeID2(int i, int j) const { return GenotypeID2Data[i * (MaxObsNumAllele + 1) + j]; }
   int& GenotypeID2(int i, int j) { return GenotypeID2Data[i * (MaxObsNumAllele + 1) + j]; }

@@ -73,20 +73,41 @@ TEST(CompanionProgram, MissingSampleFileStopsWithStatusOne) {
   EXPECT_EQ(testutil::ReadFile("ErrorMessage"), r.out);
 }
 
-TEST(CompanionProgram, BadIndividualLineStopsWithThreeLines) {
-  testutil::ScopedTempDir dir;
-  std::string sample = kValidSample;
-  sample.replace(sample.find("A3 1 1"), 6, "A3 5 1");  // sex 5
+// Runs the program on a sample that it must stop on: the console and the
+// file "ErrorMessage" hold exactly the expected lines, status 1, no
+// assignment file.
+void ExpectStop(const std::string& sample, const std::string& expected) {
   testutil::WriteFile("AgeSexGtype.dat", sample);
   const testutil::RunResult r = testutil::RunProgram(COMPANION_EXE);
-  const std::string expected =
-      " Error in reading line  17, Data or data format error in offspring ID/Sex/Age/genotypes\n"
-      " Errors in DATA. Insufficient data or incorrect format.\n"
-      " Please check DATA and format and then re-run the program\n";
   EXPECT_EQ(r.exit_status, 1);
   EXPECT_EQ(r.out, expected);
   EXPECT_EQ(testutil::ReadFile("ErrorMessage"), expected);
   EXPECT_FALSE(testutil::FileExists("Check1.PairwisePaternity"));
+  EXPECT_FALSE(testutil::FileExists("Check1.PairwiseMaternity"));
+}
+
+TEST(CompanionProgram, BadIndividualLineStopsWithThreeLines) {
+  testutil::ScopedTempDir dir;
+  std::string sample = kValidSample;
+  sample.replace(sample.find("A3 1 1"), 6, "A3 5 1");  // sex 5
+  ExpectStop(sample,
+             " Error in reading line  17, Data or data format error in offspring ID/Sex/Age/genotypes\n"
+             " Errors in DATA. Insufficient data or incorrect format.\n"
+             " Please check DATA and format and then re-run the program\n");
+}
+
+// Certain dropout and no other error at codominant locus L1 leave its
+// heterozygotes (A1 is the first) without any probability.
+TEST(CompanionProgram, ImpossibleObservedGenotypeStopsNamingItsRates) {
+  testutil::ScopedTempDir dir;
+  std::string sample = kValidSample;
+  sample.replace(sample.find("0.01 0.01\n"), 10, "1 0.01\n");  // dropout rates
+  sample.replace(sample.find("0.01 0.01\n"), 10, "0 0.01\n");  // other error rates
+  ExpectStop(sample,
+             " Individual A1, locus L1: dropout rate 1 and other error rate 0\n"
+             " make the observed genotype impossible!\n"
+             " Errors in DATA. Insufficient data or incorrect format.\n"
+             " Please check DATA and format and then re-run the program\n");
 }
 
 TEST(CompanionProgram, NormalEndLeavesAnOldErrorFileAlone) {

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "common/fixed_format.h"
 #include "companion_fixture.h"
+#include "pairwise/likelihood.h"
 
 namespace {
 
@@ -15,12 +18,14 @@ using pairwise::Variables;
 using testutil::MakeCompanionData;
 using testutil::SetGenotype;
 
-// Runs DataProcess and returns the stop's lines ({} when it did not stop).
-std::vector<std::string> StopLines(Variables& v) {
+// Runs a step (DataProcess unless named) and returns the stop's lines ({}
+// when it did not stop).
+std::vector<std::string> StopLines(Variables& v, void (*step)(Variables&) = pairwise::DataProcess) {
   try {
-    pairwise::DataProcess(v);
+    step(v);
   } catch (const CompanionStop& stop) {
     EXPECT_FALSE(stop.memory);
+    EXPECT_EQ(v.ErrorMessage, stop.lines);
     std::vector<std::string> lines;
     for (const auto& l : stop.lines)
       if (!l.empty()) lines.push_back(l);
@@ -191,6 +196,37 @@ TEST(ErrorModel, DropoutEntersAsRateOverOnePlusRate) {
   EXPECT_DOUBLE_EQ(u[2], 0.2);
 }
 
+// Rows worked by hand from the formulas, so that a wrong sign or factor in
+// any one term shows.
+TEST(ErrorModel, HandWorkedRowsWithBothRates) {
+  struct Case {
+    const char* name;
+    int dominant, n;
+    double drop, other;
+    std::array<double, 7> want;
+  };
+  const Case cases[] = {
+      // x = e/(n-1) = 0.1, a = 1-e = 0.8, D = d/(1+d) = 0.25/1.25 = 0.2,
+      // H = (a-x)^2 = 0.49: T1 = 0.64 - 2(0.2)(0.49) + 0.01 = 0.454,
+      // T2 = 0.098 + 0.08 = 0.178, T3 = 0.9(0.1) = 0.09, T4 = 0.01,
+      // T5 = 0.64, T6 = 2(0.8)(0.1) = 0.16.
+      {"codominant, 3 alleles", 0, 3, 0.25, 0.2, {0, 0.454, 0.178, 0.09, 0.01, 0.64, 0.16}},
+      // x = 0.2/4 = 0.05, a = 0.8, D = 1/2, H = 0.75^2 = 0.5625:
+      // T1 = 0.64 - 0.5625 + 0.0025 = 0.08, T2 = 0.28125 + 0.04 = 0.32125,
+      // T3 = 0.85(0.05) = 0.0425, T4 = 0.0025, T5 = 0.64, T6 = 0.08.
+      {"codominant, 5 alleles, dropout 1", 0, 5, 1.0, 0.2,
+       {0, 0.08, 0.32125, 0.0425, 0.0025, 0.64, 0.08}},
+      // e = 0.2: 1 - e^2, 1 - e + e^2, 2e - e^2, e^2, e(1-e), (1-e)^2; the
+      // dropout rate plays no part.
+      {"dominant", 1, 2, 0.25, 0.2, {0, 0.96, 0.84, 0.36, 0.04, 0.16, 0.64}},
+  };
+  for (const Case& c : cases) {
+    const auto t = Rates(c.dominant, c.n, c.drop, c.other);
+    for (int j = 1; j <= 6; ++j) EXPECT_NEAR(t[static_cast<std::size_t>(j)], c.want[static_cast<std::size_t>(j)], 1e-15)
+        << c.name << " T" << j;
+  }
+}
+
 TEST(ErrorModel, LociWithFewerThanTwoAllelesHaveFixedRows) {
   Variables v = MakeCompanionData(2, {0, 1, 0}, {0.1, 0.1, 0.1}, {0.1, 0.1, 0.1});
   SetGenotype(v, 1, 1, 5, 5);
@@ -246,6 +282,75 @@ TEST(ErrorModel, NoErrorFreeLocusClearsTheFlag) {
   v.DropRate[1] = 0.01;
   pairwise::BuildErrorModel(v);
   EXPECT_FALSE(v.MarkerErrorFreeQ);
+}
+
+// Identifiers as the reader keeps them: individuals left-adjusted, markers
+// right-adjusted, both 20 characters.
+void NameAll(Variables& v) {
+  v.OffspringID.assign(static_cast<std::size_t>(v.SmplSize) + 1, "");
+  for (int i = 1; i <= v.SmplSize; ++i)
+    v.OffspringID[static_cast<std::size_t>(i)] = common::PadRight("Ind" + std::to_string(i), 20);
+  v.MarkerID.assign(static_cast<std::size_t>(v.NumLoci) + 1, "");
+  for (int l = 1; l <= v.NumLoci; ++l)
+    v.MarkerID[static_cast<std::size_t>(l)] = std::string(18, ' ') + "M" + std::to_string(l);
+}
+
+// An observed genotype without probability under its locus's rates would
+// make every likelihood it enters minus infinity: the run stops and names
+// the first such individual, the locus and its rates.
+TEST(ErrorModel, ImpossibleObservedGenotypeStops) {
+  const std::string data2 = "Errors in DATA. Insufficient data or incorrect format.";
+  const std::string data3 = "Please check DATA and format and then re-run the program";
+  struct Case {
+    const char* name;
+    double drop2, other2;            // rates of locus 2 (codominant)
+    std::array<int, 2> ind3, ind4;   // genotypes of individuals 3 and 4 at locus 2
+    std::vector<std::string> lines;
+  };
+  const std::vector<Case> cases = {
+      {"heterozygote under certain dropout", 1.0, 0.0, {1, 2}, {1, 3},
+       {"Individual Ind3, locus M2: dropout rate 1 and other error rate 0",
+        "make the observed genotype impossible!", data2, data3}},
+      {"a rate just below 0 counts as 0 and is shown as given", 1.0, -1e-301, {2, 2}, {3, 1},
+       {"Individual Ind4, locus M2: dropout rate 1 and other error rate -1e-301",
+        "make the observed genotype impossible!", data2, data3}},
+      {"homozygotes only under certain dropout", 1.0, 0.0, {1, 1}, {3, 3}, {}},
+      {"other errors make a heterozygote possible", 1.0, 0.001, {1, 2}, {1, 3}, {}},
+      {"untyped is not checked", 1.0, 0.0, {0, 0}, {2, 2}, {}},
+  };
+  for (const Case& c : cases) {
+    Variables v = MakeCompanionData(4, {0, 0}, {0.0, c.drop2}, {0.0, c.other2});
+    NameAll(v);
+    for (int i = 1; i <= 4; ++i) SetGenotype(v, i, 1, i, i % 2 + 1);  // locus 1 error-free, heterozygous
+    SetGenotype(v, 1, 2, 1, 1);
+    SetGenotype(v, 2, 2, 2, 2);
+    SetGenotype(v, 3, 2, c.ind3[0], c.ind3[1]);
+    SetGenotype(v, 4, 2, c.ind4[0], c.ind4[1]);
+    pairwise::DataProcess(v);
+    EXPECT_EQ(StopLines(v, pairwise::BuildErrorModel), c.lines) << c.name;
+  }
+}
+
+// A rate just below 0 passes the reader; the model takes it as 0, so no
+// probability turns negative and the pair table is that of rate 0.
+TEST(ErrorModel, RateJustBelowZeroCountsAsZero) {
+  auto build = [](double tiny) {
+    Variables v = MakeCompanionData(6, {0, 0}, {0.3, tiny}, {tiny, 0.2});
+    const int g[6][4] = {{1, 2, 1, 1}, {2, 3, 1, 2}, {1, 3, 2, 2}, {3, 3, 1, 3}, {1, 1, 2, 3}, {2, 2, 3, 3}};
+    for (int i = 1; i <= 6; ++i)
+      for (int l = 1; l <= 2; ++l) SetGenotype(v, i, l, g[i - 1][2 * l - 2], g[i - 1][2 * l - 1]);
+    pairwise::DataProcess(v);
+    pairwise::BuildErrorModel(v);
+    std::ostringstream quiet;
+    pairwise::CalculatePairProb(v, quiet);
+    return v;
+  };
+  const Variables zero = build(0.0);
+  const Variables below = build(-1e-301);
+  EXPECT_EQ(below.TransRate, zero.TransRate);
+  EXPECT_EQ(below.LocusError, zero.LocusError);
+  EXPECT_EQ(below.PrbPOPairData, zero.PrbPOPairData);
+  for (const double t : zero.TransRate[1]) EXPECT_GE(t, 0.0);
 }
 
 }  // namespace

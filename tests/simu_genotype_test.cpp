@@ -175,18 +175,33 @@ TEST(SimuGenotypeChange, CertainDropoutKeepsOneAlleleOfAHeterozygote) {
   EXPECT_EQ(rng.State(), before.State());
 }
 
-TEST(SimuGenotypeChange, ErrorFreeMarkerSetSkipsTheErrors) {
-  pairwise::Variables v = Loci({{0.5, 0.5}, {0.5, 0.5}}, {0, 0});
-  v.DropRate[2] = 1.0;
-  v.OtherErrorRate[2] = 1.0;
-  v.MarkerErrorFreeQ = true;  // locus 1 has no error, so no locus is changed
+// One error-free locus leaves the errors of the others in place: each locus
+// draws by its own rates, from the generator itself or from a buffer.
+TEST(SimuGenotypeChange, ErrorFreeLocusLeavesTheOtherLociTheirErrors) {
+  pairwise::Variables v = Loci({{0.5, 0.5}, {0.5, 0.5}, {0.5, 0.5}}, {0, 0, 0});
+  v.DropRate[2] = 1.0;  // certain dropout at locus 2 only
+  v.MarkerErrorFreeQ = true;
   SimuTables t = pairwise::BuildSimuTables(v);
-  UniformRng rng, untouched;
-  int g[4] = {1, 2, 1, 2};
-  pairwise::SimuGenotypeChange(t, rng, g);
-  EXPECT_EQ(rng.State(), untouched.State());
-  EXPECT_EQ(g[2], 1);
-  EXPECT_EQ(g[3], 2);
+  UniformRng twoDraws;
+  twoDraws.NextBits();
+  twoDraws.NextBits();  // the dropout's uniform and the kept allele's
+  for (const bool buffered : {false, true}) {
+    UniformRng rng;
+    int g[6] = {1, 2, 1, 2, 1, 2};
+    if (buffered) {
+      pairwise::UniformBuffer u(rng, pairwise::kMaxChangeDraws * v.NumLoci);
+      pairwise::SimuGenotypeChange(t, u, g);
+      rng = u.Release();
+    } else {
+      pairwise::SimuGenotypeChange(t, rng, g);
+    }
+    EXPECT_EQ(rng.State(), twoDraws.State()) << buffered;
+    EXPECT_EQ(g[0], 1);
+    EXPECT_EQ(g[1], 2);
+    EXPECT_EQ(g[2], g[3]) << buffered;  // one allele of the heterozygote kept
+    EXPECT_EQ(g[4], 1);
+    EXPECT_EQ(g[5], 2);
+  }
 }
 
 TEST(SimuGenotypeChange, OtherErrorsStayWithinTheAlleles) {

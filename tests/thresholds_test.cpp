@@ -4,12 +4,16 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "companion_steps.h"
+#include "pairwise/data_process.h"
+#include "pairwise/genotype_prob.h"
+#include "pairwise/likelihood.h"
 #include "pairwise/threshold_walk.h"
 #include "sample_generator.h"
 #include "test_util.h"
@@ -293,6 +297,273 @@ TEST_F(DetermineDeltaValueTest, NoSimulatedCandidateLeavesEveryLevelUnreached) {
   pairwise::DetermineDeltaValue(v, console);
   for (int j = 1; j <= 10; ++j) EXPECT_EQ(v.Threshold[1][static_cast<std::size_t>(j)], kUnreached);
   EXPECT_NE(v.Threshold[2][10], kUnreached);
+}
+
+// A plain reading of the threshold trials, to hold the program's fast
+// trials against: one uniform at a time from the companion's generator,
+// every comparison of a uniform in double precision, genotypes as vectors,
+// likelihoods from the direct single-locus formulas with the dyad's floor
+// rule. Only the sort and walk of the margins are the program's own (they
+// have their tests above).
+class ReferenceTrials {
+ public:
+  explicit ReferenceTrials(const pairwise::Variables& v) : v_(v), rng_(v.SimuRng) {
+    const int nl = v.NumLoci;
+    allDominant_ = true;
+    for (int l = 1; l <= nl; ++l) allDominant_ = allDominant_ && v.DominantMarker[Sz(l)] == 1;
+    cum_.assign(Sz(nl) + 1, {});
+    missing_.assign(Sz(nl) + 1, 0.0);
+    for (int l = 1; l <= nl; ++l) {
+      std::vector<double>& c = cum_[Sz(l)];
+      const int n = v.ObsNumAllele[Sz(l)];
+      if (allDominant_) {
+        const double p1 = v.ObsAlleleFre(l, 1), p2 = v.ObsAlleleFre(l, 2);
+        c = {0.0, p1 * p1, p1 * p1 + 2.0 * p1 * p2, 2.0};
+      } else {
+        c.assign(Sz(n) + 1, 2.0);
+        double sum = 0.0;
+        for (int i = 1; i < n; ++i) c[Sz(i)] = sum += v.ObsAlleleFre(l, i);
+      }
+      int untyped = 0;
+      for (int i = 1; i <= v.SmplSize; ++i) untyped += v.IndivGtype(1, l, i) < 1 ? 1 : 0;
+      for (int k = 1; k <= 2; ++k)
+        for (int i = 1; i <= v.NumCandidate[Sz(k)]; ++i) untyped += v.CndGtype(1, l, i, k) < 1 ? 1 : 0;
+      missing_[Sz(l)] = static_cast<double>(untyped) /
+                        static_cast<double>(v.NumCandidate[1] + v.NumCandidate[2] + v.SmplSize);
+      anyMissing_ = anyMissing_ || missing_[Sz(l)] > 1e-300;
+    }
+  }
+
+  // Threshold per sex, as DetermineDeltaValue leaves it.
+  std::array<std::array<double, 11>, 3> Run() {
+    std::array<std::array<double, 11>, 3> th{};
+    const int simu1 = pairwise::NumSimuCandidate(v_, 1), simu2 = pairwise::NumSimuCandidate(v_, 2);
+    for (int w = 1; w <= 2; ++w) {
+      if (v_.NumCandidate[Sz(w)] <= 0) continue;
+      if (w == 2 && v_.NumCandidate[2] == v_.NumCandidate[1] && simu2 == simu1 &&
+          (v_.NumKnownPrnt[1] > 0) == (v_.NumKnownPrnt[2] > 0)) {
+        th[2] = th[1];
+        continue;
+      }
+      th[Sz(w)] = SexThresholds(w, w == 1 ? simu1 : simu2);
+    }
+    return th;
+  }
+  const pairwise::UniformRng& Rng() const { return rng_; }
+
+ private:
+  using Genotype = std::vector<int>;  // alleles of locus l at 2l-2, 2l-1
+  static std::size_t Sz(int n) { return static_cast<std::size_t>(n); }
+  double U() { return static_cast<double>(rng_.Uniform()); }
+  int* At(Genotype& g, int l) { return &g[Sz(2 * l - 2)]; }
+
+  Genotype Parent() {
+    Genotype g(Sz(2 * v_.NumLoci), 0);
+    for (int l = 1; l <= v_.NumLoci; ++l) {
+      const std::vector<double>& c = cum_[Sz(l)];
+      int* a = At(g, l);
+      if (allDominant_) {
+        const double u = U();
+        if (u <= c[1]) { a[0] = 1; a[1] = 1; }
+        else if (u <= c[2]) { a[0] = 1; a[1] = 2; }
+        else { a[0] = 2; a[1] = 2; }
+        continue;
+      }
+      const double u1 = U(), u2 = U();
+      const int n = v_.ObsNumAllele[Sz(l)];
+      int i = 1;
+      while (i < n && c[Sz(i)] < std::min(u1, u2)) ++i;
+      a[0] = i;
+      while (i < n && c[Sz(i)] < std::max(u1, u2)) ++i;
+      a[1] = i;
+    }
+    return g;
+  }
+
+  Genotype Offspring(const Genotype& p1, const Genotype& p2) {
+    Genotype g(p1.size(), 0);
+    for (int l = 1; l <= v_.NumLoci; ++l) {
+      const double u1 = U(), u2 = U();
+      g[Sz(2 * l - 2)] = p1[Sz(2 * l - 2 + (u1 >= 0.5 ? 1 : 0))];
+      g[Sz(2 * l - 1)] = p2[Sz(2 * l - 2 + (u2 >= 0.5 ? 1 : 0))];
+    }
+    return g;
+  }
+
+  // Each locus by its own rates: dropout, other errors; then the normal
+  // form; then missing data.
+  void Change(Genotype& g) {
+    for (int l = 1; l <= v_.NumLoci; ++l) {
+      int* a = At(g, l);
+      const double d = v_.DropRate[Sz(l)], e = v_.OtherErrorRate[Sz(l)];
+      if (d > 1e-300 && a[0] != a[1] && d > U()) {
+        if (U() < 0.5) a[1] = a[0]; else a[0] = a[1];
+      }
+      if (e > 1e-300) {
+        for (int k = 0; k < 2; ++k) {
+          if (!(e > U())) continue;
+          const float x = rng_.Uniform() * static_cast<float>(v_.ObsNumAllele[Sz(l)] - 1);
+          a[k] = 1 + static_cast<int>(std::round(x));
+        }
+      }
+    }
+    for (int l = 1; l <= v_.NumLoci; ++l) {
+      int* a = At(g, l);
+      if (v_.DominantMarker[Sz(l)] == 1 && a[0] != a[1]) a[0] = a[1] = 1;
+      if (v_.DominantMarker[Sz(l)] != 1 && a[0] > a[1]) std::swap(a[0], a[1]);
+    }
+    if (!anyMissing_) return;
+    for (int l = 1; l <= v_.NumLoci; ++l) {
+      const double m = missing_[Sz(l)];
+      if (m > 1e-300 && m > U()) At(g, l)[0] = At(g, l)[1] = 0;
+    }
+  }
+
+  double SingleLogL(const Genotype& g) const {
+    double sum = 0.0;
+    for (int l = 1; l <= v_.NumLoci; ++l)
+      if (v_.ObsNumAllele[Sz(l)] > 1 && g[Sz(2 * l - 2)] >= 1)
+        sum += std::log(pairwise::SingleGenotypeProb(v_, l, g[Sz(2 * l - 2)], g[Sz(2 * l - 1)]));
+    return sum;
+  }
+
+  double Dyad(const Genotype& g1, const Genotype& g2, double floor) const {
+    double h = 0.0;
+    for (int l = 1; l <= v_.NumLoci; ++l) {
+      const int a1 = g1[Sz(2 * l - 2)], a2 = g1[Sz(2 * l - 1)];
+      const int b1 = g2[Sz(2 * l - 2)], b2 = g2[Sz(2 * l - 1)];
+      if (v_.ObsNumAllele[Sz(l)] <= 1 || (a1 < 1 && b1 < 1)) continue;
+      if (floor >= h) return h;
+      if (a1 < 1 || b1 < 1) {
+        const double p = a1 < 1 ? pairwise::SingleGenotypeProb(v_, l, b1, b2)
+                                : pairwise::SingleGenotypeProb(v_, l, a1, a2);
+        h = std::max(floor, h + std::log(p));
+        continue;
+      }
+      const double g = pairwise::PairGenotypeProb(v_, l, a1, a2, b1, b2);
+      h = g > 1e-300 ? std::max(floor, h + std::log(g)) : floor;
+    }
+    return h;
+  }
+
+  std::array<double, 11> SexThresholds(int w, int numSimu) {
+    const int n = pairwise::kNumTrials;
+    std::vector<double> delta(Sz(n) + 1, 0.0);
+    std::vector<char> truth(Sz(n) + 1, 0);
+    for (int z = 1; z <= n; ++z) {
+      Genotype p1 = Parent();
+      Genotype p2 = Parent();
+      Genotype off = Offspring(p1, p2);
+      Change(off);
+      Change(p1);
+      Change(p2);
+      const double vec1 = SingleLogL(off);
+      double best1 = 0.0, best2 = 0.0;
+      int chosen = 0;
+      const bool trueSampled = U() <= v_.PropPrntSampled[Sz(w)];
+      for (int i = 1; i <= numSimu; ++i) {
+        Genotype cand;
+        if (i == 1 && trueSampled) {
+          cand = p1;
+        } else {
+          cand = Parent();
+          Change(cand);
+        }
+        const double unrel = vec1 + SingleLogL(cand);
+        const double lod = Dyad(cand, off, unrel + best2) - unrel;
+        if (lod > best1) {
+          best2 = best1;
+          best1 = lod;
+          chosen = i;
+        } else {
+          best2 = std::max(best2, lod);
+        }
+      }
+      delta[Sz(z)] = best1 - best2;
+      truth[Sz(z)] = trueSampled && chosen == 1 ? 1 : 0;
+    }
+    return pairwise::ThresholdsFromTrials(n, delta, truth);
+  }
+
+  const pairwise::Variables& v_;
+  pairwise::UniformRng rng_;
+  bool allDominant_ = true, anyMissing_ = false;
+  std::vector<std::vector<double>> cum_;  // [l][1..classes], the last 2.0
+  std::vector<double> missing_;           // [l]
+};
+
+using V = const pairwise::Variables&;
+bool IsDominant(V v, int l) { return v.DominantMarker[static_cast<std::size_t>(l)] == 1; }
+bool IsErrorFree(V v, int l) { return v.LocusError[static_cast<std::size_t>(l)] == 0; }
+bool HasNoDyadTable(V v, int l) { return v.LikTables.Locus[static_cast<std::size_t>(l)].Term.empty(); }
+int CountLoci(V v, bool (*pred)(V, int)) {
+  int n = 0;
+  for (int l = 1; l <= v.NumLoci; ++l) n += pred(v, l) ? 1 : 0;
+  return n;
+}
+
+// The fast trials (draws ahead in blocks, 24-bit integer bounds, lookup
+// tables, genotype numbers) against the plain reading, on samples that take
+// their different paths.
+TEST_F(DetermineDeltaValueTest, FastTrialsEqualAPlainReading) {
+  struct Case {
+    const char* name;
+    testutil::SamplePlan plan;
+    std::vector<std::array<double, 2>> rates;  // per locus (dropout, other) when given
+    bool (*takesPath)(V);  // the sample is what its name says
+  };
+  auto plan = [](int smpl, int loci, int alleles, int dominant, double drop, double other, double missing,
+                 std::uint64_t seed) {
+    testutil::SamplePlan p;
+    p.SmplSize = smpl;
+    p.NumLoci = loci;
+    p.NumAlleles = alleles;
+    p.NumDominantLoci = dominant;
+    p.DropRate = drop;
+    p.OtherErrorRate = other;
+    p.MissingRate = missing;
+    p.Seed = seed;
+    return p;
+  };
+  // Candidates from age 3 only, to keep the larger sample's trials short.
+  auto fewCandidates = [](testutil::SamplePlan p) {
+    p.MinParentAge = {0, 3, 3};
+    return p;
+  };
+  const std::vector<Case> cases = {
+      {"all dominant", plan(40, 12, 2, 12, 0.02, 0.03, 0.05, 11), {},
+       [](V v) { return CountLoci(v, IsDominant) == v.NumLoci; }},
+      {"codominant and dominant", plan(40, 8, 5, 3, 0.02, 0.02, 0.05, 12), {},
+       [](V v) { return CountLoci(v, IsDominant) == 3; }},
+      {"error-free loci among erroneous ones", plan(40, 8, 5, 2, 0.0, 0.0, 0.03, 13),
+       {{0.0, 0.0}, {0.25, 0.1}, {0.0, 0.0}, {0.3, 0.2}, {0.05, 0.0}, {0.0, 0.15}, {0.0, 0.0}, {0.2, 0.3}},
+       [](V v) { return v.MarkerErrorFreeQ && CountLoci(v, IsErrorFree) == 3; }},
+      {"many alleles, no dyad table", fewCandidates(plan(120, 3, 150, 0, 0.03, 0.03, 0.02, 14)), {},
+       [](V v) { return CountLoci(v, HasNoDyadTable) >= 1; }},
+      {"high dropout", plan(40, 8, 6, 0, 0.4, 0.05, 0.1, 15), {},
+       [](V v) { return v.DropRate[1] == 0.4; }},
+  };
+  for (const Case& c : cases) {
+    pairwise::Variables v;
+    Load(c.plan, v);
+    if (!c.rates.empty()) {
+      for (int l = 1; l <= v.NumLoci; ++l) {
+        v.DropRate[static_cast<std::size_t>(l)] = c.rates[static_cast<std::size_t>(l - 1)][0];
+        v.OtherErrorRate[static_cast<std::size_t>(l)] = c.rates[static_cast<std::size_t>(l - 1)][1];
+      }
+      pairwise::BuildErrorModel(v);
+      pairwise::BuildLikelihoodTables(v);
+    }
+    ASSERT_TRUE(c.takesPath(v)) << c.name;
+    ReferenceTrials ref(v);
+    const auto want = ref.Run();
+    std::ostringstream console;
+    pairwise::DetermineDeltaValue(v, console);
+    EXPECT_EQ(v.Threshold[1], want[1]) << c.name;
+    EXPECT_EQ(v.Threshold[2], want[2]) << c.name;
+    EXPECT_EQ(v.SimuRng.State(), ref.Rng().State()) << c.name;
+    EXPECT_NE(v.Threshold[1][10], kUnreached) << c.name;  // the trials found true parents
+  }
 }
 
 }  // namespace
