@@ -10,6 +10,7 @@
 
 #include "common/fixed_format.h"
 #include "pairwise/genotype_prob.h"
+#include "pairwise/stop.h"
 
 namespace pairwise {
 
@@ -17,8 +18,6 @@ namespace {
 
 using common::FmtInt;
 
-constexpr const char* kDataLine2 = "Errors in DATA. Insufficient data or incorrect format.";
-constexpr const char* kDataLine3 = "Please check DATA and format and then re-run the program";
 
 [[noreturn]] void Stop(Variables& v, const std::string& line1, const std::string& line2 = "") {
   std::array<std::string, 5> lines{};

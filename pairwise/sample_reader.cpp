@@ -16,6 +16,7 @@
 #include "common/fixed_format.h"
 #include "common/free_form_reader.h"
 #include "common/index_sort.h"
+#include "pairwise/stop.h"
 
 namespace pairwise {
 
@@ -24,8 +25,6 @@ namespace {
 using common::ReadTarget;
 
 constexpr const char* kSampleFile = "AgeSexGtype.dat";
-constexpr const char* kDataLine2 = "Errors in DATA. Insufficient data or incorrect format.";
-constexpr const char* kDataLine3 = "Please check DATA and format and then re-run the program";
 constexpr int kMaxAge = 50;
 constexpr int kMaxBootstrap = 100000;
 
