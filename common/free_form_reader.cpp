@@ -18,6 +18,8 @@ bool IsQuote(char c) { return c == '\'' || c == '"'; }
 // Characters that end an unquoted value.
 bool EndsValue(char c) { return IsBlank(c) || c == ',' || c == '/'; }
 
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
 std::size_t SkipDigits(std::string_view s, std::size_t p) {
   while (p < s.size() && IsDigit(s[p])) ++p;
   return p;
@@ -123,8 +125,16 @@ bool Store(const ReadTarget& t, const std::string& text, bool quoted) {
 
 }  // namespace
 
+FreeFormReader::FreeFormReader(std::istream& in) : in_(in) {
+  at_stream_start_ = in_.tellg() == std::streampos(0);
+}
+
 bool FreeFormReader::NextLine(std::string& line) {
   if (!std::getline(in_, line)) return false;
+  // Editors on some systems begin a UTF-8 file with a byte-order mark; it is
+  // no part of the first value.
+  if (lines_read_ == 0 && at_stream_start_ && line.starts_with(kByteOrderMark))
+    line.erase(0, kByteOrderMark.size());
   ++lines_read_;
   return true;
 }
@@ -135,6 +145,7 @@ bool FreeFormReader::NextLine(std::string& line) {
 // does not add a null before the values of the next line.
 bool FreeFormReader::Read(const std::vector<ReadTarget>& targets) {
   std::string line;
+  ended_at_slash_ = false;
   if (!NextLine(line)) return false;
   first_value_line_ = lines_read_;
   bool found_value = false;
@@ -151,7 +162,10 @@ bool FreeFormReader::Read(const std::vector<ReadTarget>& targets) {
     }
     found_value = true;
     const char c = line[pos];
-    if (c == '/') return true;
+    if (c == '/') {
+      ended_at_slash_ = true;
+      return true;
+    }
     if (c == ',') {
       ++pos;
       if (after_comma) ++next;  // null value
@@ -213,6 +227,17 @@ bool FreeFormReader::Read(const std::vector<ReadTarget>& targets) {
     }
   }
   return true;
+}
+
+bool ReadsBackUnquoted(std::string_view text) {
+  const std::size_t end = text.find_last_not_of(' ');
+  if (end == std::string_view::npos) return false;  // nothing would be written
+  text = text.substr(0, end + 1);
+  for (const char c : text)
+    if (EndsValue(c)) return false;
+  if (IsQuote(text[0])) return false;
+  const std::size_t star = SkipDigits(text, 0);
+  return !(star > 0 && star < text.size() && text[star] == '*');
 }
 
 void AppendInts(std::vector<ReadTarget>& t, std::vector<int>& v, int first, int last) {

@@ -14,13 +14,15 @@
 // it is cut or blank-padded to the target length. Whole-number targets take
 // an optional sign and digits; a real target takes any real or whole form
 // (exponent letters E or D). End of file before all values, and a value that
-// does not convert, make Read() return false.
+// does not convert, make Read() return false. A UTF-8 byte-order mark at the
+// very start of the stream is passed over.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <istream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace common {
@@ -38,7 +40,9 @@ struct ReadTarget {
 
 class FreeFormReader {
  public:
-  explicit FreeFormReader(std::istream& in) : in_(in) {}
+  // A reader made on a stream that stands at its start passes over a
+  // byte-order mark there; one made further on reads the bytes as they are.
+  explicit FreeFormReader(std::istream& in);
 
   // One read into the targets in order. True when every target got a value
   // (or a null, or the read ended at "/"); false on end of file or a value
@@ -52,12 +56,25 @@ class FreeFormReader {
   // found its first one (empty lines before it do not count).
   bool LastReadOnOneLine() const { return first_value_line_ == lines_read_; }
 
+  // True when a "/" ended the last read before all its targets had a value.
+  bool LastReadEndedAtSlash() const { return ended_at_slash_; }
+
  private:
   bool NextLine(std::string& line);
   std::istream& in_;
+  bool at_stream_start_ = false;
   int lines_read_ = 0;
   int first_value_line_ = 0;
+  bool ended_at_slash_ = false;
 };
+
+// True when the text, trailing blanks removed, written unquoted between
+// separators (as an assignment file or a sample-file line holds an
+// identifier) is read back as one text value equal to it: it is not empty,
+// holds no blank, tab, carriage return, comma or "/", does not begin with an
+// apostrophe or quotation mark, and does not begin with digits followed by
+// "*" (a repeat count).
+bool ReadsBackUnquoted(std::string_view text);
 
 // Convenience targets for arrays: one target per element of v[first..last].
 void AppendInts(std::vector<ReadTarget>& t, std::vector<int>& v, int first, int last);

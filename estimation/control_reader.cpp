@@ -262,6 +262,7 @@ void ControlReader::ReadIndividuals() {
     const std::string message =
         Numbered(static_cast<long long>(c_) + 7 + i,
                  ", Data or data format error in offspring ID/Sex/Age/genotypes");
+    av_.IndivAge[k] = -1;  // an empty age field is no age 0
     ReadLineOrStop(targets, message);
     CheckIndividual(i, message);
     for (int l = 1; l <= n; ++l)
@@ -270,12 +271,15 @@ void ControlReader::ReadIndividuals() {
 }
 
 // Every per-sex table is indexed by sex and by the age of that sex, so an
-// individual outside them stops the run at its own line. A blank identifier
-// stops there too: the companion rejects it, and nothing could name it.
+// individual outside them stops the run at its own line. So do a "/" before
+// the line's last value (the rest of the line would stay missing) and an
+// identifier that the assignment files, which hold it unquoted, could not
+// give back as itself (a blank one nothing could name).
 void ControlReader::CheckIndividual(int i, const std::string& message) const {
   const int sex = av_.IndivSex[static_cast<std::size_t>(i)];
   const int age = av_.IndivAge[static_cast<std::size_t>(i)];
-  if (common::TrimRight(av_.OffspringID[static_cast<std::size_t>(i)]).empty())
+  if (reader_.LastReadEndedAtSlash()) throw StopError(message);
+  if (!common::ReadsBackUnquoted(av_.OffspringID[static_cast<std::size_t>(i)]))
     throw StopError(message);
   if (sex != 1 && sex != 2) throw StopError(message);
   if (age < 0 || age > av_.NumAgeClass[static_cast<std::size_t>(sex)]) throw StopError(message);
@@ -334,10 +338,16 @@ void ControlReader::ComputeAlleleFrequencies() {
   }
 }
 
+// The companion checks the same range; checked here too, a bad value stops
+// the run with its own message rather than as a failed companion run.
 void ControlReader::ReadParentProportions() {
   ReadOrStop({ReadTarget::Real(av_.PropPrntSampled[1]), ReadTarget::Real(av_.PropPrntSampled[2])},
              Numbered(static_cast<long long>(c_) + 8 + av_.SmplSize,
                       ", Proportions of parents sampled"));
+  for (const double p : {av_.PropPrntSampled[1], av_.PropPrntSampled[2]})
+    Check(!(p >= 0.001), "Probability of a parent included in candidates should be >= 0.001!");
+  for (const double p : {av_.PropPrntSampled[1], av_.PropPrntSampled[2]})
+    Check(p > 1.0, "Probability of a parent included in candidates should be <= 1!");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/free_form_reader.h"
 #include "common/index_sort.h"
 #include "estimation/age_variables.h"
 #include "estimation/control_reader.h"
@@ -19,7 +20,9 @@ using fuzz::Finding;
 std::size_t Sz(int n) { return static_cast<std::size_t>(n); }
 
 // What the estimation passes rely on: sexes and ages inside the per-sex
-// tables, allele counts and frequencies that describe the typed individuals.
+// tables, identifiers that read back from the assignment files, proportions
+// of parents sampled that the companion accepts, allele counts and
+// frequencies that describe the typed individuals.
 void CheckRead(const AgeVariables& av) {
   const int s = av.SmplSize;
   if (s < 1 || av.NumLoci < 1) Finding("empty sample accepted");
@@ -27,7 +30,12 @@ void CheckRead(const AgeVariables& av) {
     const int sex = av.IndivSex[Sz(i)], age = av.IndivAge[Sz(i)];
     if ((sex != 1 && sex != 2) || age < 0 || age > av.NumAgeClass[Sz(sex)])
       Finding("sex or age out of range accepted");
+    if (!common::ReadsBackUnquoted(av.OffspringID[Sz(i)]))
+      Finding("an identifier that does not read back accepted");
   }
+  for (int k = 1; k <= 2; ++k)
+    if (!(av.PropPrntSampled[Sz(k)] >= 0.001 && av.PropPrntSampled[Sz(k)] <= 1.0))
+      Finding("proportion of parents sampled out of range accepted");
   for (int l = 1; l <= av.NumLoci; ++l) {
     const int n = av.ObsNumAllele[Sz(l)];
     if (n < 0 || n > 2 * s || n > av.MaxObsNumAllele) Finding("allele count out of range");

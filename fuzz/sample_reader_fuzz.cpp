@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <new>
 
+#include "common/free_form_reader.h"
 #include "common/index_sort.h"
 #include "fuzz_support.h"
 #include "pairwise/companion.h"
@@ -27,8 +28,10 @@ constexpr int kMaxProcessedSample = 1000;
 
 std::size_t Sz(int n) { return static_cast<std::size_t>(n); }
 
-// What the later steps rely on: sexes and ages inside their tables, known
-// parents and excluded candidates that name individuals.
+// What the later steps rely on: sexes and ages inside their tables,
+// identifiers that read back from the assignment files, proportions of
+// parents sampled that the trials can use, known parents of their sex and
+// excluded candidates that name individuals.
 void CheckRead(const Variables& v) {
   const int s = v.SmplSize;
   if (s < 1 || v.NumLoci < 1) Finding("empty sample accepted");
@@ -36,12 +39,18 @@ void CheckRead(const Variables& v) {
     const int sex = v.IndivSex[Sz(i)], age = v.IndivAge[Sz(i)];
     if ((sex != 1 && sex != 2) || age < 0 || age > v.MaxAgeIndex)
       Finding("sex or age out of range accepted");
+    if (!common::ReadsBackUnquoted(v.OffspringID[Sz(i)]))
+      Finding("an identifier that does not read back accepted");
   }
+  for (int k = 1; k <= 2; ++k)
+    if (!(v.PropPrntSampled[Sz(k)] >= 0.001 && v.PropPrntSampled[Sz(k)] <= 1.0))
+      Finding("proportion of parents sampled out of range accepted");
   for (int k = 1; k <= 2; ++k) {
     const int nc = v.NumCandidate[Sz(k)];
     for (int i = 1; i <= s; ++i) {
       const int p = v.IndivParent[Sz(k)][Sz(i)];
       if (p != -1 && (p < 1 || p > nc)) Finding("known parent out of range");
+      if (p != -1 && v.IndivSex[Sz(p)] != k) Finding("known parent of the other sex accepted");
       const pairwise::Exclusion& e = v.ExcludedParent[Sz(k)][Sz(i)];
       if (e.NumExcluded < 0 || e.NumExcluded > nc ||
           (e.NumExcluded > 0 && e.CndIndex.size() < Sz(e.NumExcluded) + 1))

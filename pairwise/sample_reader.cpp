@@ -59,6 +59,20 @@ std::string CandidateNotFound(const std::string& id) {
   return " Candidate ID, " + common::TrimRight(id) + ", not found in the Candidate pool!";
 }
 
+// Known parents of sex k (1 fathers, 2 mothers) that contradict the sample.
+std::string KnownParentOfOtherSex(int k, const std::string& parent, const std::string& offspring) {
+  return std::string(k == 1 ? " Known father ID, " : " Known mother ID, ") +
+         common::TrimRight(parent) + ", of offspring ID, " + common::TrimRight(offspring) +
+         (k == 1 ? ", is not a male!" : ", is not a female!");
+}
+
+std::string TwoKnownParents(int k, const std::string& offspring, const std::string& first,
+                            const std::string& second) {
+  return " Offspring ID, " + common::TrimRight(offspring) +
+         (k == 1 ? ", has two known fathers, " : ", has two known mothers, ") +
+         common::TrimRight(first) + " and " + common::TrimRight(second) + "!";
+}
+
 // First adjacent pair of equal keys in sorted order: (later, earlier) in
 // original numbering, or (0, 0) when all keys differ.
 std::pair<int, int> FirstDuplicate(int n, const std::vector<std::string>& keys) {
@@ -295,13 +309,17 @@ void SampleFileReader::ReadIndividuals() {
     t.push_back(ReadTarget::Int(v_.IndivAge[Sz(i)]));
     for (int l = 1; l <= nl; ++l)
       for (int a = 1; a <= codes[Sz(l)]; ++a) t.push_back(ReadTarget::Int(v_.IndivGtype(a, l, i)));
+    v_.IndivAge[Sz(i)] = -1;  // an empty age field is no age 0
     Read(t);
     // Sex and age index the per-sex and per-age tables: out of range is a
-    // fault of this line. So is a blank identifier, which no known-parent or
-    // exclusion line could name and no duplicate check would compare.
+    // fault of this line. So is a "/" before the last value (108/114 for a
+    // genotype would leave the rest of the line missing), and an identifier
+    // that the assignment files, which hold it unquoted, could not give back
+    // as itself (a blank one no known-parent or exclusion line could name).
     const int sex = v_.IndivSex[Sz(i)], age = v_.IndivAge[Sz(i)];
     if ((sex != 1 && sex != 2) || age < 0 || age > v_.MaxAgeIndex) Fail();
-    if (common::TrimRight(v_.OffspringID[Sz(i)]).empty()) Fail();
+    if (rd_.LastReadEndedAtSlash()) Fail();
+    if (!common::ReadsBackUnquoted(v_.OffspringID[Sz(i)])) Fail();
   }
 
   const auto [later, earlier] = FirstDuplicate(s, v_.OffspringID);
@@ -318,6 +336,9 @@ void SampleFileReader::ReadPropPrntSampled() {
   Read({ReadTarget::Real(v_.PropPrntSampled[1]), ReadTarget::Real(v_.PropPrntSampled[2])});
   if (!IsSampledShare(v_.PropPrntSampled[1]) || !IsSampledShare(v_.PropPrntSampled[2]))
     FailCheck("Probability of a parent included in candidates should be >= 0.001!");
+  // Above 1 the trials would simulate fewer candidates than were sampled.
+  if (v_.PropPrntSampled[1] > 1.0 || v_.PropPrntSampled[2] > 1.0)
+    FailCheck("Probability of a parent included in candidates should be <= 1!");
 }
 
 void SampleFileReader::FillCandidates() {
@@ -359,6 +380,12 @@ void SampleFileReader::ReadKnownParents(int k, const char* countText) {
     if (g == 0) FailCheck(OffspringNotFound(offspring));
     const int j = FindOffspring(candidate);  // every individual is a candidate
     if (j == 0) FailCheck(CandidateNotFound(candidate));
+    // A parent of the other sex would count as one in the pair table and not
+    // in the family sizes; two parents for one offspring leave one unused.
+    if (v_.IndivSex[Sz(j)] != k) FailCheck(KnownParentOfOtherSex(k, candidate, offspring));
+    const int earlier = parent[Sz(g)];
+    if (earlier >= 1 && earlier != j)
+      FailCheck(TwoKnownParents(k, offspring, v_.OffspringID[Sz(earlier)], candidate));
     parent[Sz(g)] = j;
   }
 }

@@ -172,11 +172,35 @@ TEST(ControlReader, FaultyFilesStopAtTheFirstFaultWithItsMessage) {
       {"null identifier", {15, ",1,2,101,102,1"}, ("Error in reading line  15" + kIndiv)},
       {"empty quoted identifier", {16, "'' 2 3 101 103 2"}, ("Error in reading line  16" + kIndiv)},
       {"blank quoted identifier", {17, "'  ' 1 0 0 0 0"}, ("Error in reading line  17" + kIndiv)},
+      // A "/" before the last value would leave the rest of the line
+      // missing; an empty age field would be read as age 0.
+      {"genotype written with a slash", {15, "I1 1 2 101/102 1"},
+       ("Error in reading line  15" + kIndiv)},
+      {"slash before the last code", {16, "I2 2 3 101 103 /"}, ("Error in reading line  16" + kIndiv)},
+      {"empty age field", {17, "I3,1,,0,0,0"}, ("Error in reading line  17" + kIndiv)},
+      // Identifiers that would not read back as themselves from the
+      // assignment files, where they stand unquoted.
+      {"identifier of two words", {15, "'I1 I2' 1 2 101 102 1"}, ("Error in reading line  15" + kIndiv)},
+      {"identifier with a leading blank", {15, "' I1' 1 2 101 102 1"},
+       ("Error in reading line  15" + kIndiv)},
+      {"identifier with a comma", {15, "\"I1,2\" 1 2 101 102 1"}, ("Error in reading line  15" + kIndiv)},
+      {"identifier with a slash", {15, "'I/1' 1 2 101 102 1"}, ("Error in reading line  15" + kIndiv)},
+      {"unquoted identifier with a slash", {15, "I/1 1 2 101 102 1"},
+       ("Error in reading line  15" + kIndiv)},
+      {"identifier beginning with a quote", {15, "\"'I1\" 1 2 101 102 1"},
+       ("Error in reading line  15" + kIndiv)},
+      {"identifier in repeat form", {15, "'1*I1' 1 2 101 102 1"}, ("Error in reading line  15" + kIndiv)},
       {"file ends in the individuals", {17, nullptr}, ("Error in reading line  17" + kIndiv)},
       {"file ends after the individuals", {18, nullptr},
        "Error in reading line  18, Proportions of parents sampled"},
       {"proportion not a number", {18, "0.5 x"},
        "Error in reading line  18, Proportions of parents sampled"},
+      {"proportion of fathers below 0.001", {18, "0.0009 0.5"},
+       "Probability of a parent included in candidates should be >= 0.001!"},
+      {"proportion of mothers above 1", {18, "0.5 1.5"},
+       "Probability of a parent included in candidates should be <= 1!"},
+      {"one above 1, the other below 0.001", {18, "1.5 0"},
+       "Probability of a parent included in candidates should be >= 0.001!"},
       // Each pass re-reads one individual per line and skips the header by
       // counting lines: a read continued on a next line would shift them.
       {"individual continued on a next line", {15, "I1 1 2 101 102\n1"},
@@ -287,6 +311,12 @@ TEST(ControlReader, BoundaryValuesAreAccepted) {
       {"rate -1e-301", {14, "-1e-301 1"}},
       {"file ends after the proportions", {19, nullptr}},
       {"age 0 of a female", {16, "I2 2 0 101 103 2"}},
+      {"proportions of parents 0.001 and 1", {18, "0.001 1"}},
+      {"slash after the last value", {15, "I1 1 2 101 102 1 / comment"}},
+      {"slash ends a header line early", {14, "0.01 /"}},
+      {"quoted identifier", {15, "'I1' 1 2 101 102 1"}},
+      {"apostrophe inside an identifier", {15, "I'1 1 2 101 102 1"}},
+      {"empty allele fields", {17, "I3,1,0,,,,"}},
   };
   testutil::ScopedTempDir dir;
   for (const auto& [name, edit] : cases) EXPECT_EQ(ReadMessage(Build(BaseFile(), edit)), "") << name;
@@ -344,6 +374,16 @@ TEST(ControlReader, ValidFileFillsTheRunParameters) {
   EXPECT_EQ(av.Time2.substr(10), std::string(10, ' '));
   EXPECT_GE(av.Date2.substr(0, 4), "2016");
   EXPECT_LE(av.Time2.substr(0, 2), "23");
+}
+
+// A byte-order mark at the start of the file is no part of the dataset name,
+// which the report shows in its title.
+TEST(ControlReader, ByteOrderMarkAtTheStartIsPassedOver) {
+  testutil::ScopedTempDir dir;
+  AgeVariables av;
+  ASSERT_EQ(ReadMessage("\xEF\xBB\xBF" + Build(BaseFile(), {0, nullptr}), av), "");
+  EXPECT_EQ(av.DatasetName, "TestSet" + std::string(93, ' '));
+  EXPECT_EQ(av.OffspringID[3], "I3" + std::string(18, ' '));
 }
 
 // Codes are indexed by first appearance; an individual counts at a locus

@@ -200,6 +200,65 @@ TEST(FreeFormReader, SlashEndsTheReadAndTheRestOfItsLine) {
   EXPECT_EQ(reader.LinesRead(), 2);
 }
 
+// The readers refuse an individual line whose read a "/" ended before its
+// last value; a "/" after the values the read needs is never reached.
+TEST(FreeFormReader, TellsWhetherASlashEndedTheReadEarly) {
+  const struct {
+    const char* content;
+    bool early;
+  } cases[] = {
+      {"1 2 3\n", false},        {"1 2/3\n", true},      {"1 2 3 / comment\n", false},
+      {"1 2 3/4\n", false},      {"/\n", true},          {"1,,/\n", true},
+      {"1 2\n/\n", true},        {"'a/b' 2 3\n", false}, {"1 2 3*\n", false},
+  };
+  for (const auto& c : cases) {
+    std::istringstream in(c.content);
+    FreeFormReader reader(in);
+    Targets t("t3 i i");
+    EXPECT_TRUE(reader.Read(t.list)) << c.content;
+    EXPECT_EQ(reader.LastReadEndedAtSlash(), c.early) << c.content;
+  }
+  // The flag belongs to the last read only.
+  std::istringstream in("1 /\n2 3\n");
+  FreeFormReader reader(in);
+  Targets t("i i");
+  ASSERT_TRUE(reader.Read(t.list));
+  EXPECT_TRUE(reader.LastReadEndedAtSlash());
+  ASSERT_TRUE(reader.Read(t.list));
+  EXPECT_FALSE(reader.LastReadEndedAtSlash());
+}
+
+// A UTF-8 byte-order mark is passed over at the very start of a stream
+// only; anywhere else its bytes are text like any other.
+TEST(FreeFormReader, PassesOverAByteOrderMarkAtTheStartOnly) {
+  const std::string bom = "\xEF\xBB\xBF";
+  {
+    std::istringstream in(bom + "'My data' comment\n" + bom + "7\n");
+    FreeFormReader reader(in);
+    Targets name("t8"), number("i");
+    ASSERT_TRUE(reader.Read(name.list));
+    EXPECT_EQ(name.texts[0], "My data ");
+    EXPECT_FALSE(reader.Read(number.list));  // a mark on line 2 is no number
+  }
+  {
+    std::istringstream in(bom + "\n\n5\n");
+    FreeFormReader reader(in);
+    Targets number("i");
+    ASSERT_TRUE(reader.Read(number.list));
+    EXPECT_EQ(number.ints[0], 5);
+    EXPECT_EQ(reader.LinesRead(), 3);
+  }
+  {
+    std::istringstream in("1\n" + bom + "x\n");
+    std::string first;
+    std::getline(in, first);
+    FreeFormReader later(in);  // made after the start of the stream
+    Targets text("t4");
+    ASSERT_TRUE(later.Read(text.list));
+    EXPECT_EQ(text.texts[0], bom + "x");
+  }
+}
+
 // A header followed by records, the way the sample file is read: text
 // items, counts, arrays filled through the Append helpers, and a record
 // whose values run over two lines.

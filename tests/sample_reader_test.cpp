@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/fixed_format.h"
 #include "pairwise/sample_reader.h"
 #include "test_util.h"
 
@@ -255,12 +256,48 @@ TEST(ReadData, EdgeValuesAreAccepted) {
       {"female older than females' maximum", 16, 1, "Amy 2 3 10 10 2 5 7"},
       {"known parent is the offspring itself", 23, 1, "Joe Joe"},
       {"no known or excluded parents", 22, 12, "0\n0\n0\n-1"},
-      {"parents sampled 0.001, above 1", 21, 1, "0.001 7"},
+      {"parents sampled 0.001 and 1", 21, 1, "0.001 1"},
+      // A "/" after the last value of an individual line, or in a header line.
+      {"slash in the comment of an individual", 15, 1, "Zed 1 3 10 12 1 5 5 / 5"},
+      {"slash right after the last value", 15, 1, "Zed 1 3 10 12 1 5 5/5"},
+      {"slash ends a header line early", 13, 1, "0.01 0.02 /"},
+      {"quoted identifier", 15, 1, "'Zed' 1 3 10 12 1 5 5"},
+      {"the same known father twice", 22, 2, "2\nJoe Bob\nJoe Bob"},
   };
   for (const ValidCase& c : cases) {
     SCOPED_TRACE(c.name);
     ReadValid(Edited(c.line, c.span, c.text));
   }
+}
+
+// Identifiers that read back as themselves though they hold characters the
+// free-form reader gives a meaning elsewhere (no block names them).
+TEST(ReadData, IdentifiersThatReadBackAreAccepted) {
+  for (const char* id : {"Z'ed", "Z\"ed", "Z*2", "*Z", "+2*Z"}) {
+    SCOPED_TRACE(id);
+    std::vector<std::string> lines(kValid.begin(), kValid.begin() + 21);
+    lines[14] = std::string(id) + " 1 3 10 12 1 5 5";
+    const Variables v = ReadValid(Join(lines) + "0\n0\n0\n0\n");
+    EXPECT_EQ(common::TrimRight(v.OffspringID[1]), id);
+  }
+}
+
+// An empty field between two commas leaves its allele code missing (0).
+TEST(ReadData, EmptyAlleleFieldsAreMissing) {
+  const Variables v = ReadValid(Edited(15, 1, "Zed,1,3,10,,1,,,"));
+  EXPECT_EQ(v.IndivGtype(1, 1, 1), 10);
+  EXPECT_EQ(v.IndivGtype(2, 1, 1), 0);
+  EXPECT_EQ(v.IndivGtype(1, 2, 1), 1);
+  EXPECT_EQ(v.IndivGtype(1, 3, 1), 0);
+  EXPECT_EQ(v.IndivGtype(2, 3, 1), 0);
+  EXPECT_EQ(v.IndivAge[1], 3);
+}
+
+// A byte-order mark at the start of the file is no part of the dataset name.
+TEST(ReadData, ByteOrderMarkAtTheStartIsPassedOver) {
+  const Variables v = ReadValid("\xEF\xBB\xBF" + Join(kValid));
+  EXPECT_EQ(common::TrimRight(v.DatasetName), "Trial dataset");
+  EXPECT_EQ(v.SmplSize, 6);
 }
 
 TEST(ReadData, FemaleOlderThanHerMaximumCountsInTheWiderTable) {
@@ -354,11 +391,42 @@ const FaultCase kFaults[] = {
      "Error in reading line  16, Data or data format error in offspring ID/Sex/Age/genotypes"},
     {17, 1, "'   ' 1 1 12 14 1 7 7",
      "Error in reading line  17, Data or data format error in offspring ID/Sex/Age/genotypes"},
+    // A "/" before the last value leaves the rest of the line missing; an
+    // empty age field would be read as age 0.
+    {15, 1, "Zed 1 3 10/12 1 5 5",
+     "Error in reading line  15, Data or data format error in offspring ID/Sex/Age/genotypes"},
+    {16, 1, "Amy 2 0 10 10 2 5 /",
+     "Error in reading line  16, Data or data format error in offspring ID/Sex/Age/genotypes"},
+    {17, 1, "Kim 1 / 12 14 1 7 7",
+     "Error in reading line  17, Data or data format error in offspring ID/Sex/Age/genotypes"},
+    {18, 1, "Bob,1,,14,10,2,5,9",
+     "Error in reading line  18, Data or data format error in offspring ID/Sex/Age/genotypes"},
+    // An identifier that would not read back as itself from the assignment
+    // files, where it stands unquoted.
+    {15, 1, "'Zed Amy' 1 3 10 12 1 5 5",
+     "Error in reading line  15, Data or data format error in offspring ID/Sex/Age/genotypes"},
+    {15, 1, "' Zed' 1 3 10 12 1 5 5",
+     "Error in reading line  15, Data or data format error in offspring ID/Sex/Age/genotypes"},
+    {15, 1, "'Zed,1' 1 3 10 12 1 5 5",
+     "Error in reading line  15, Data or data format error in offspring ID/Sex/Age/genotypes"},
+    {15, 1, "'Z/ed' 1 3 10 12 1 5 5",
+     "Error in reading line  15, Data or data format error in offspring ID/Sex/Age/genotypes"},
+    {15, 1, "Z/ed 1 3 10 12 1 5 5",
+     "Error in reading line  15, Data or data format error in offspring ID/Sex/Age/genotypes"},
+    {15, 1, "'Z\ted' 1 3 10 12 1 5 5",
+     "Error in reading line  15, Data or data format error in offspring ID/Sex/Age/genotypes"},
+    {15, 1, "\"'Zed\" 1 3 10 12 1 5 5",
+     "Error in reading line  15, Data or data format error in offspring ID/Sex/Age/genotypes"},
+    {15, 1, "'2*Zed' 1 3 10 12 1 5 5",
+     "Error in reading line  15, Data or data format error in offspring ID/Sex/Age/genotypes"},
     {20, 1, "Kim 1 0 12 12 0 7 9",
      "Offspring       6 has the same ID, Kim, as offspring       3"},
     {21, 1, "0.5 z", "Error in reading line  21, Proportions of parents sampled"},
     {21, 1, "0.5 0.0009", "Probability of a parent included in candidates should be >= 0.001!"},
     {21, 1, "0.0005 0.6", "Probability of a parent included in candidates should be >= 0.001!"},
+    {21, 1, "1.5 0.6", "Probability of a parent included in candidates should be <= 1!"},
+    {21, 1, "0.5 1.0000001", "Probability of a parent included in candidates should be <= 1!"},
+    {21, 1, "1.5 0.0005", "Probability of a parent included in candidates should be >= 0.001!"},
     {22, 0, nullptr, "Error in reading line  22, known paternity"},
     {22, 1, "x", "Error in reading line  22, known paternity"},
     {23, 1, "Ann Bob", " Offspring ID, Ann, not found in the offspring pool!"},
@@ -366,6 +434,14 @@ const FaultCase kFaults[] = {
     // A null identifier is blank, never the previous line's identifier.
     {22, 2, "2\nJoe Bob\n,Eve", " Offspring ID, , not found in the offspring pool!"},
     {23, 1, "Joe ''", " Candidate ID, , not found in the Candidate pool!"},
+    // Known parents that contradict the sample: the other sex, or a second
+    // parent of one sex for one offspring.
+    {23, 1, "Joe Eve", " Known father ID, Eve, of offspring ID, Joe, is not a male!"},
+    {25, 1, "Joe Kim", " Known mother ID, Kim, of offspring ID, Joe, is not a female!"},
+    {22, 2, "2\nJoe Bob\nJoe Kim", " Offspring ID, Joe, has two known fathers, Bob and Kim!"},
+    {22, 2, "3\nJoe Bob\nKim Zed\nJoe Zed",
+     " Offspring ID, Joe, has two known fathers, Bob and Zed!"},
+    {24, 2, "2\nJoe Eve\nJoe Amy", " Offspring ID, Joe, has two known mothers, Eve and Amy!"},
     {24, 0, nullptr, "Error in reading line  24, known maternity"},
     {25, 1, "Joe bob", " Candidate ID, bob, not found in the Candidate pool!"},
     {25, 0, nullptr, "Error in reading line  25, known offspring-parent IDs"},

@@ -291,7 +291,7 @@ TEST_F(DetermineDeltaValueTest, PinnedThresholdsOfASmallSample) {
 TEST_F(DetermineDeltaValueTest, NoSimulatedCandidateLeavesEveryLevelUnreached) {
   pairwise::Variables v;
   Load(SmallPlan(), v);
-  v.PropPrntSampled[1] = 1e9;  // values above 1 are accepted by the reader
+  v.PropPrntSampled[1] = 1e9;  // refused by the readers; the step copes all the same
   ASSERT_EQ(pairwise::NumSimuCandidate(v, 1), 0);
   std::ostringstream console;
   pairwise::DetermineDeltaValue(v, console);
