@@ -52,6 +52,9 @@ void StoreOriginalPass(AgeVariables& av, const PassResult& result) {
 void RunSteps(AgeVariables& av) {
   ShowVersion(*av.Console);
   ReadData(av);
+  // Refused before any file is touched or the companion is started.
+  const std::string refusal = BootstrapLevelProblem(av);
+  if (!refusal.empty()) throw StopError(refusal);
   RemoveFile(kSampleFile);
   CopyFile(kControlFile, kSampleFile);
   Initiate(av);

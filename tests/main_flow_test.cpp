@@ -203,6 +203,47 @@ TEST(MainFlow, ProgramStopsWithStatusOneAndTheStopText) {
   }
 }
 
+// Above 95 only parents known in advance are accepted, and a simulated
+// replicate has none: with replicates the run is refused right after the
+// control file, before the old sample file is removed or the companion runs.
+// Without replicates, and at 95 with them, the run goes on to the companion
+// (here one that leaves no assignments, so the pass stops after it).
+TEST(MainFlow, LevelAbove95WithReplicatesIsRefusedBeforeAnyFileIsTouched) {
+  testutil::ScopedPath path("/usr/bin:/bin");
+  struct Case {
+    int level, reps;
+    bool refused;
+  };
+  for (const Case& c : {Case{95, 0, false}, Case{95, 1, false}, Case{96, 0, false},
+                        Case{96, 1, true}, Case{100, 0, false}, Case{100, 1, true}}) {
+    SCOPED_TRACE("level " + std::to_string(c.level) + ", replicates " + std::to_string(c.reps));
+    testutil::ScopedTempDir dir;
+    const std::string control = FamilyControlFile(c.reps, c.level);
+    testutil::WriteFile("Tavimorelund.dat", control);
+    testutil::WriteFile("AgeSexGtype.dat", "stale\n");
+    InstallScriptCompanion("touch ran.txt\n");
+    const testutil::RunResult r = RunInProcess();
+
+    EXPECT_EQ(r.exit_status, 1);
+    EXPECT_EQ(r.err, "program terminated by StopOnError\n");
+    if (c.refused) {
+      EXPECT_EQ(r.out, kBanner +
+                           " StopOnError: Bootstrapping impossible at the confidence level of " +
+                           std::to_string(c.level) +
+                           ": above 95 only parents known in advance are accepted, and simulated "
+                           "replicates carry none; re-run with a confidence level of 95 or less, "
+                           "or with 0 bootstrapping samples\n");
+      EXPECT_EQ(testutil::ReadFile("AgeSexGtype.dat"), "stale\n");
+      EXPECT_FALSE(testutil::FileExists("ran.txt"));
+    } else {
+      EXPECT_NE(r.out.find("Estimating from original data"), std::string::npos) << r.out;
+      EXPECT_EQ(testutil::ReadFile("AgeSexGtype.dat"), control);
+      EXPECT_TRUE(testutil::FileExists("ran.txt"));
+    }
+    EXPECT_FALSE(AnyReportWritten());
+  }
+}
+
 // Every file the run writes or must first remove: a failure stops the run
 // with the file's name and the system's reason, and no report is written,
 // so that no old file passes for this run's result. A folder of the file's
