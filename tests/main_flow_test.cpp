@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "sample_generator.h"
 #include "test_util.h"
 
 namespace {
@@ -304,6 +305,39 @@ TEST(MainFlow, AFileThatCannotBeWrittenOrRemovedStopsTheRun) {
     EXPECT_FALSE(AnyReportWritten());
     EXPECT_EQ(r.out.find("Estimating paternal parameters"), std::string::npos);
   }
+}
+
+// With the real companion at a level above its computed confidences and no
+// parents known in advance, no pair is accepted: the run stops once the kept
+// copies are written, before any search, and writes no report.
+TEST(MainFlow, NoAcceptedPairStopsTheRunWithoutAReport) {
+  testutil::ScopedTempDir dir;
+  testutil::SamplePlan plan;
+  plan.SmplSize = 60;
+  plan.NumLoci = 8;
+  plan.NumAgeClass = {0, 2, 2};
+  plan.Seed = 13;
+  plan.FName = "noknown";
+  std::string control = testutil::GenerateSample(plan).Text;
+  const std::string level = "\n95   ! confidence level\n";
+  ASSERT_NE(control.find(level), std::string::npos);
+  control.replace(control.find(level), level.size(), "\n100   ! confidence level\n");
+  testutil::WriteFile("Tavimorelund.dat", control);
+  const testutil::RunResult r = testutil::RunProgram(MAIN_EXE);
+
+  EXPECT_EQ(r.exit_status, 1);
+  const std::string line =
+      " StopOnError: No paternity assignment is accepted at the confidence level of 100, and "
+      "nothing can be estimated from no father-offspring pairs; the companion's assignments are "
+      "in noknown.Paternity\n";
+  ASSERT_GE(r.out.size(), line.size()) << r.out;
+  EXPECT_EQ(r.out.substr(r.out.size() - line.size()), line) << r.out;
+  EXPECT_EQ(r.out.find("Estimating paternal parameters"), std::string::npos);
+  EXPECT_EQ(r.err, "program terminated by StopOnError\n");
+  // The companion made assignments, all below the level.
+  EXPECT_NE(testutil::ReadFile("noknown.Paternity").find("95%"), std::string::npos);
+  EXPECT_TRUE(testutil::FileExists("noknown.Maternity"));
+  EXPECT_FALSE(AnyReportWritten());
 }
 
 }  // namespace
