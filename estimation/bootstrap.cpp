@@ -6,12 +6,17 @@
 #include "common/fixed_format.h"
 #include "common/index_sort.h"
 #include "estimation/estimation_pass.h"
+#include "estimation/pass_tables.h"
 #include "estimation/replicate_writer.h"
 #include "estimation/simulate.h"
 
 namespace estimation {
 
 namespace {
+
+// The highest confidence the companion computes for an assignment; only
+// parents known in advance carry more.
+constexpr const char* kTopComputedConfidence = "95%";
 
 // Largest class size the likelihood admits, and so the largest simulated.
 constexpr double kMaxClassSize = 100000.0;
@@ -200,6 +205,15 @@ void BuildSimulationInputs(AgeVariables& av) {
       av.SampleFre(i, s) = run;
     }
   av.SampleFre(av.NumAgeClass[2], 2) = 2.0;
+}
+
+std::string BootstrapLevelProblem(const AgeVariables& av) {
+  if (av.NumCI95Sample < 1 || AcceptConfidence(kTopComputedConfidence, av.ConfidencePercent))
+    return "";
+  return "Bootstrapping impossible at the confidence level of " +
+         std::to_string(av.ConfidencePercent) +
+         ": above 95 only parents known in advance are accepted, and simulated replicates carry "
+         "none; re-run with a confidence level of 95 or less, or with 0 bootstrapping samples";
 }
 
 std::string BootstrapSeedProblem(const AgeVariables& av) {

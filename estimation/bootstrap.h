@@ -53,6 +53,11 @@ void FindIntervals(AgeVariables& av, const ReplicateStore& st);
 // the sample of the original data.
 void BuildSimulationInputs(AgeVariables& av);
 
+// Why replicates cannot be estimated at the requested confidence level ("" when
+// they can): above the highest confidence the companion computes, only parents
+// known in advance are accepted, and a simulated replicate has none.
+std::string BootstrapLevelProblem(const AgeVariables& av);
+
 // Why the point estimates cannot seed a simulated population ("" when they can).
 std::string BootstrapSeedProblem(const AgeVariables& av);
 }  // namespace estimation

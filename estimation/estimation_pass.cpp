@@ -34,20 +34,42 @@ std::string AssignmentFileName(const AgeVariables& av, int s) {
   return common::TrimRight(av.FName[1]) + (s == 1 ? ".PairwisePaternity" : ".PairwiseMaternity");
 }
 
-// Steps for one parent sex: read its assignments, build the tables, search,
+// The accepted pairs of one sex's assignment file; `Found` is false when the
+// file cannot be opened (the companion left none).
+struct SexPairs {
+  bool Found = false;
+  std::vector<PairIndex> Pairs;
+};
+
+SexPairs ReadSexPairs(const AgeVariables& av, int s, const IdentifierIndex& index) {
+  SexPairs r;
+  std::ifstream in(AssignmentFileName(av, s));
+  if (!in) return r;
+  r.Found = true;
+  r.Pairs = ResolvePairs(ReadAssignments(in, av.ConfidencePercent), index);
+  return r;
+}
+
+// Both sexes are checked before the first search, so that a run that cannot
+// give estimates stops at once. A missing file is left to its own stop in
+// the order of the pass.
+void StopOnSexWithoutPairs(const AgeVariables& av, const std::array<SexPairs, 3>& sexPairs) {
+  for (int s = 1; s <= 2; ++s) {
+    if (!sexPairs[static_cast<std::size_t>(s)].Found) return;
+    if (sexPairs[static_cast<std::size_t>(s)].Pairs.empty())
+      throw StopError(NoPairsMessage(s, av.ConfidencePercent, common::TrimRight(av.FName[1])));
+  }
+}
+
+// Steps for one parent sex: its accepted pairs into the tables, search,
 // store the estimates in rows offset+1..offset+K.
 void EstimateSex(AgeVariables& av, int rep, int s, int K, int offset, int NumStart,
-                 const SampleRoster& roster, const IdentifierIndex& index, EstimateBlock& est) {
+                 const SampleRoster& roster, const SexPairs& sexPairs, EstimateBlock& est) {
   av.FName[2] = AssignmentFileName(av, s);
   *av.Console << (s == 1 ? " Estimating paternal parameters from paternity assigments\n"
                          : " Estimating maternal parameters from maternity assigments\n");
-  std::vector<PairIndex> pairs;
-  {
-    std::ifstream in(av.FName[2]);
-    if (!in) throw StopError(kPassReadError);
-    pairs = ResolvePairs(ReadAssignments(in, av.ConfidencePercent), index);
-  }
-  const std::vector<int> OffNum = BuildPairTables(av, roster, pairs, s, K);
+  if (!sexPairs.Found) throw StopError(kPassReadError);
+  const std::vector<int> OffNum = BuildPairTables(av, roster, sexPairs.Pairs, s, K);
   if (rep == 0) KeepOriginalCopies(av, s, K);
   ComputeFactors(av, roster, OffNum, s, K);
 
@@ -85,8 +107,12 @@ void EstimateByMarker(AgeVariables& av, int rep, PassResult& result,
   if (est.Empty() || est.RowLo() > 1 || est.RowHi() < rows || est.ColLo() > 1 || est.ColHi() < 4)
     est.Reset(1, rows, 1, 4, 0.0);
   const IdentifierIndex index = BuildIdentifierIndex(roster);
-  EstimateSex(av, rep, 1, NumAgeClass[1], 0, NumStart, roster, index, est);
-  EstimateSex(av, rep, 2, NumAgeClass[2], NumAgeClass[1], NumStart, roster, index, est);
+  const std::array<SexPairs, 3> sexPairs = {SexPairs{}, ReadSexPairs(av, 1, index),
+                                            ReadSexPairs(av, 2, index)};
+  // Replicates are left as they come: each adds its values to the intervals.
+  if (rep == 0) StopOnSexWithoutPairs(av, sexPairs);
+  EstimateSex(av, rep, 1, NumAgeClass[1], 0, NumStart, roster, sexPairs[1], est);
+  EstimateSex(av, rep, 2, NumAgeClass[2], NumAgeClass[1], NumStart, roster, sexPairs[2], est);
 
   std::vector<double> Pv(static_cast<std::size_t>(rows) + 1, 0.0), Nv(Pv);
   for (int r = 1; r <= rows; ++r) {

@@ -2,10 +2,15 @@
 // companion program, set-up, the estimation pass, the bootstrap, the report.
 #include "estimation/main_flow.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <sstream>
 #include <string>
 
 #include "common/fixed_format.h"
@@ -13,6 +18,7 @@
 #include "estimation/bootstrap.h"
 #include "estimation/control_reader.h"
 #include "estimation/estimation_pass.h"
+#include "estimation/file_output.h"
 #include "estimation/report.h"
 #include "estimation/wall_clock.h"
 
@@ -46,6 +52,9 @@ void StoreOriginalPass(AgeVariables& av, const PassResult& result) {
 void RunSteps(AgeVariables& av) {
   ShowVersion(*av.Console);
   ReadData(av);
+  // Refused before any file is touched or the companion is started.
+  const std::string refusal = BootstrapLevelProblem(av);
+  if (!refusal.empty()) throw StopError(refusal);
   RemoveFile(kSampleFile);
   CopyFile(kControlFile, kSampleFile);
   Initiate(av);
@@ -90,26 +99,35 @@ void Initiate(AgeVariables& av) {
   av.CrrtOS = (!path_string.empty() && path_string[0] == '/') ? 2 : 1;
 }
 
+// A file that exists but cannot be deleted stops the run: the companion
+// could not replace it, and the old content would be read as new.
 void RemoveFile(const std::string& name) {
-  namespace fs = std::filesystem;
-  const fs::path p = common::TrimBoth(name);
-  std::error_code ec;
-  if (p.empty() || !fs::exists(p, ec) || fs::is_directory(p, ec)) return;
-  fs::remove(p, ec);
+  const std::string p = common::TrimBoth(name);
+  if (p.empty()) return;
+  struct stat st {};
+  if (::lstat(p.c_str(), &st) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return;  // nothing of that name
+    throw StopError(FileErrorMessage("deleting", p, errno));
+  }
+  if (S_ISDIR(st.st_mode)) throw StopError(FileErrorMessage("deleting", p, EISDIR));
+  if (::unlink(p.c_str()) != 0 && errno != ENOENT)
+    throw StopError(FileErrorMessage("deleting", p, errno));
 }
 
 // Every line is copied whole (no line-length limit, so long individual lines
-// reach the companion program intact), without its trailing blanks.
+// reach the companion program intact), without its trailing blanks. A
+// missing source copies nothing; a destination that cannot be written stops
+// the run.
 void CopyFile(const std::string& from, const std::string& to) {
   const std::string source = common::TrimBoth(from);
   std::error_code ec;
   if (!std::filesystem::exists(source, ec) || std::filesystem::is_directory(source, ec)) return;
   std::ifstream in(source, std::ios::binary);
   if (!in) return;
-  std::ofstream out(common::TrimBoth(to), std::ios::binary | std::ios::trunc);
-  if (!out) return;
+  std::ostringstream text;
   std::string line;
-  while (std::getline(in, line)) out << common::TrimRight(line) << '\n';
+  while (std::getline(in, line)) text << common::TrimRight(line) << '\n';
+  WriteWholeFile(common::TrimBoth(to), text.str());
 }
 
 int RunMain(AgeVariables& av) {

@@ -47,6 +47,15 @@ bool AcceptConfidence(const std::string& confidence, int level) {
   return conf.compare(0, 2, lev) >= 0 || known;
 }
 
+std::string NoPairsMessage(int s, int level, const std::string& stem) {
+  const bool fathers = s == 1;
+  return std::string("No ") + (fathers ? "paternity" : "maternity") +
+         " assignment is accepted at the confidence level of " + std::to_string(level) +
+         ", and nothing can be estimated from no " + (fathers ? "father" : "mother") +
+         "-offspring pairs; the companion's assignments are in " + stem +
+         (fathers ? ".Paternity" : ".Maternity");
+}
+
 std::vector<AssignmentRow> ReadAssignments(std::istream& in, int level) {
   std::vector<AssignmentRow> rows;
   common::FreeFormReader reader(in);

@@ -42,6 +42,10 @@ bool InClasses(int sex, int age, const std::array<int, 3>& NumAgeClass);
 // known in advance); a negative level accepts what 0 accepts.
 bool AcceptConfidence(const std::string& confidence, int level);
 
+// The stop for a parent sex s without a single accepted pair at the level;
+// `stem` is the output name, whose kept copy holds the assignments.
+std::string NoPairsMessage(int s, int level, const std::string& stem);
+
 // One accepted row of an assignment file: identifiers as read (21
 // characters, left-adjusted).
 struct AssignmentRow {

@@ -1,10 +1,10 @@
 #include "estimation/replicate_writer.h"
 
 #include <charconv>
-#include <fstream>
 #include <sstream>
 
 #include "common/fixed_format.h"
+#include "estimation/file_output.h"
 
 namespace estimation {
 
@@ -110,10 +110,7 @@ void WriteSampleFile(std::ostream& out, const AgeVariables& av, const SimuSample
 void WriteVimbrelData(const AgeVariables& av, const SimuSample& sample) {
   std::ostringstream text;
   WriteSampleFile(text, av, sample);
-  std::ofstream f("AgeSexGtype.dat", std::ios::binary | std::ios::trunc);
-  f << text.str();
-  f.close();
-  if (!f) throw StopError("Error in writing file AgeSexGtype.dat");
+  WriteWholeFile("AgeSexGtype.dat", text.str());
 }
 
 }  // namespace estimation

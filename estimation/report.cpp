@@ -1,8 +1,9 @@
 #include "estimation/report.h"
 
-#include <fstream>
+#include <sstream>
 
 #include "common/fixed_format.h"
+#include "estimation/file_output.h"
 #include "estimation/report_writer.h"
 #include "estimation/wall_clock.h"
 
@@ -216,12 +217,9 @@ void WriteReport(const AgeVariables& av, std::ostream& out) {
 
 void Output(AgeVariables& av) {
   StampFinish(av);
-  const std::string name = common::TrimRight(av.FName[1]) + ".Ne";
-  std::ofstream file(name, std::ios::trunc);
-  if (!file) throw StopError("Error in writing the report file " + name);
-  WriteReport(av, file);
-  file.close();
-  if (!file) throw StopError("Error in writing the report file " + name);
+  std::ostringstream text;
+  WriteReport(av, text);
+  WriteWholeFile(common::TrimRight(av.FName[1]) + ".Ne", text.str());
 }
 
 }  // namespace estimation

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <set>
 #include <sstream>
 
 #include "common/fixed_format.h"
@@ -10,6 +11,7 @@
 #include "estimation/control_reader.h"
 #include "estimation/estimation_pass.h"
 #include "estimation/main_flow.h"
+#include "estimation/simulate.h"
 #include "sample_generator.h"
 #include "test_util.h"
 
@@ -166,49 +168,104 @@ TEST(FindIntervals, KnownSamplingProbabilitiesAreNotBounded) {
   EXPECT_EQ(av.Estimate[0](1, 2), 5.0);
 }
 
-// One pass result with its own value in every quantity, stored as the only
-// replicate: each value must come back as both bounds of its own quantity,
-// so any two quantities exchanged on the way show.
+// Three pass results, each with its own value in every quantity, stored as
+// replicates 1 to 3: every cell of every replicate comes back as stored, so
+// two replicates or two quantities exchanged on the way show. Through the
+// intervals, replicate 1 (the smallest values) becomes the lower and
+// replicate 3 the upper bound of its own quantity.
 TEST(ReplicateStore, EveryQuantityOfAPassLandsInItsOwnCell) {
-  PassResult res;
-  res.Ne = 77;
-  for (int k = 1; k <= 3; ++k) res.GI[k] = 10.0 + k;
-  for (int s = 1; s <= 2; ++s)
-    for (int k = 1; k <= 3; ++k) res.Var[k][s] = 20.0 + 10.0 * s + k;
-  EstimateBlock est(1, 5, 1, 4, 0.0);
-  for (int row = 1; row <= 5; ++row)
-    for (int col = 1; col <= 4; ++col) est(row, col) = 100.0 * row + col;
-  ReplicateStore st(1, 5);
-  st.Store(1, res, est);
-  AgeVariables av = PointEstimates(1);
-  FindIntervals(av, st);
-
-  for (int layer = 1; layer <= 2; ++layer) {
-    SCOPED_TRACE(layer == 1 ? "lower bound" : "upper bound");
-    EXPECT_EQ(av.NeEstimate[layer], 77) << "Ne";
-    const char* gi[] = {"", "overall generation interval", "paternal generation interval",
-                        "maternal generation interval"};
-    for (int k = 1; k <= 3; ++k) EXPECT_EQ(av.GIEstimate[k][layer], 10.0 + k) << gi[k];
-    const char* var[3][4] = {{}, {"", "Var(mm)", "Var(mf)", "Cov(mm,mf)"},
-                             {"", "Var(fm)", "Var(ff)", "Cov(fm,ff)"}};
+  auto value = [](int rep, double cell) { return cell + 0.25 * rep; };
+  auto giCell = [](int k) { return 10.0 + k; };
+  auto varCell = [](int k, int s) { return 20.0 + 10.0 * s + k; };
+  auto estCell = [](int row, int col) { return 100.0 * row + col; };
+  ReplicateStore st(3, 5);
+  for (int rep = 1; rep <= 3; ++rep) {
+    PassResult res;
+    res.Ne = 70 + rep;
+    for (int k = 1; k <= 3; ++k) res.GI[k] = value(rep, giCell(k));
     for (int s = 1; s <= 2; ++s)
-      for (int k = 1; k <= 3; ++k) EXPECT_EQ(av.Var[k][s][layer], 20.0 + 10.0 * s + k) << var[s][k];
-    const char* column[] = {"", "P", "N", "S", "effective size"};
+      for (int k = 1; k <= 3; ++k) res.Var[k][s] = value(rep, varCell(k, s));
+    EstimateBlock est(1, 5, 1, 4, 0.0);
+    for (int row = 1; row <= 5; ++row)
+      for (int col = 1; col <= 4; ++col) est(row, col) = value(rep, estCell(row, col));
+    st.Store(rep, res, est);
+  }
+
+  const char* gi[] = {"", "overall generation interval", "paternal generation interval",
+                      "maternal generation interval"};
+  const char* var[3][4] = {
+      {}, {"", "Var(mm)", "Var(mf)", "Cov(mm,mf)"}, {"", "Var(fm)", "Var(ff)", "Cov(fm,ff)"}};
+  const char* column[] = {"", "P", "N", "S", "effective size"};
+  for (int rep = 1; rep <= 3; ++rep) {
+    SCOPED_TRACE("replicate " + std::to_string(rep));
+    EXPECT_EQ(st.NeRep[rep], 70 + rep) << "Ne";
+    for (int k = 1; k <= 3; ++k)
+      EXPECT_EQ(st.Keys(ReplicateStore::GI(k))[rep], value(rep, giCell(k))) << gi[k];
+    for (int s = 1; s <= 2; ++s)
+      for (int k = 1; k <= 3; ++k)
+        EXPECT_EQ(st.Keys(ReplicateStore::VarQ(k, s))[rep], value(rep, varCell(k, s))) << var[s][k];
     for (int row = 1; row <= 5; ++row)
       for (int col = 1; col <= 4; ++col)
-        EXPECT_EQ(av.Estimate[layer](row, col), 100.0 * row + col)
+        EXPECT_EQ(st.Keys(ReplicateStore::Est(row, col))[rep], value(rep, estCell(row, col)))
+            << column[col] << " of row " << row;
+  }
+
+  AgeVariables av = PointEstimates(3);
+  FindIntervals(av, st);
+  for (int layer = 1; layer <= 2; ++layer) {
+    const int rep = layer == 1 ? 1 : 3;
+    SCOPED_TRACE(layer == 1 ? "lower bound" : "upper bound");
+    EXPECT_EQ(av.NeEstimate[layer], 70 + rep) << "Ne";
+    for (int k = 1; k <= 3; ++k) EXPECT_EQ(av.GIEstimate[k][layer], value(rep, giCell(k))) << gi[k];
+    for (int s = 1; s <= 2; ++s)
+      for (int k = 1; k <= 3; ++k)
+        EXPECT_EQ(av.Var[k][s][layer], value(rep, varCell(k, s))) << var[s][k];
+    for (int row = 1; row <= 5; ++row)
+      for (int col = 1; col <= 4; ++col)
+        EXPECT_EQ(av.Estimate[layer](row, col), value(rep, estCell(row, col)))
             << column[col] << " of row " << row;
   }
 }
 
+// A class of one member (an estimate of 0.5) and one of 100000, the two
+// bounds of the test, pass it and seed a population that holds exactly
+// those classes, from which a sample of distinct individuals is drawn.
 TEST(FindCI95, ClassSizesAtTheBoundsOfTheTestCanSeedASimulation) {
   AgeVariables av = PointEstimates(3);
   av.SmplSize = 10;
   av.SexAgeSize.Reset(0, 3, 1, 2, 1);
   for (int row = 1; row <= 5; ++row) av.Estimate[0](row, 1) = row <= 2 ? 0.25 : 0.5 / 3;
-  av.Estimate[0](2, 2) = 0.5;  // rounds to a class of 1
-  av.Estimate[0](3, 2) = 100000.0;
-  EXPECT_EQ(BootstrapSeedProblem(av), "");
+  av.Estimate[0](2, 2) = 0.5;       // males of age 2
+  av.Estimate[0](3, 2) = 100000.0;  // females of age 1
+  ASSERT_EQ(BootstrapSeedProblem(av), "");
+
+  // One codominant locus with two alleles.
+  av.NumLoci = 1;
+  av.ObsNumAllele = {0, 2};
+  av.MaxObsNumAllele = 2;
+  av.Dominant = {0, 0};
+  av.DropRate = {0, 0.0};
+  av.OtherRate = {0, 0.0};
+  av.ObsMissingShare = {0, 0.0};
+  av.ObsAlleleFre.Reset(1, 1, 1, 2, 0.5);
+  av.ObsAlleleCode.Reset(1, 1, 1, 2, 0);
+  av.Rng.Idum = -1234;
+  BuildSimulationInputs(av);
+  SimuPopulation pop;
+  SimuSample sample;
+  Simulate(av, pop, sample);
+
+  EXPECT_EQ(pop.Sex[1].Class[2].size(), 1u);
+  EXPECT_EQ(pop.Sex[2].Class[1].size(), 100000u);
+  EXPECT_EQ(pop.Sex[2].Class[0].size(), 100000u);  // newborns fill the large class
+  ASSERT_EQ(sample.Number.size(), 11u);
+  std::set<std::pair<int, int>> drawn;  // (sex, member number)
+  int oldMales = 0;
+  for (int i = 1; i <= 10; ++i) {
+    EXPECT_TRUE(drawn.insert({sample.Sex[i], sample.Number[i]}).second) << "drawn twice: " << i;
+    if (sample.Sex[i] == 1 && sample.Age[i] == 2) ++oldMales;
+  }
+  EXPECT_LE(oldMales, 1);
 }
 
 TEST(BuildSimulationInputs, SharesSizesAndSampleDistributionWithUnequalClasses) {

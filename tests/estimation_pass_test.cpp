@@ -402,6 +402,58 @@ TEST_F(PassRun, FailedCompanionShowsAsTheMissingAssignmentFile) {
             std::string::npos);
 }
 
+// A sex without a single accepted pair in the original data stops the pass
+// after the kept copies are written and before either search starts (fathers
+// are looked at first).
+TEST_F(PassRun, SexWithoutAcceptedPairStopsBeforeAnySearch) {
+  using Rows = std::vector<std::array<std::string, 3>>;
+  struct Case {
+    int level;
+    Rows pat, mat;
+    std::string stop;
+  };
+  const std::string fathers =
+      ", and nothing can be estimated from no father-offspring pairs; the companion's "
+      "assignments are in tst.Paternity";
+  const std::string mothers =
+      ", and nothing can be estimated from no mother-offspring pairs; the companion's "
+      "assignments are in tst.Maternity";
+  const std::vector<Case> cases = {
+      {95,
+       {{"J1", "M1", "90%"}},
+       {{"J1", "F1", "95%"}},
+       "No paternity assignment is accepted at the confidence level of 95" + fathers},
+      {100,
+       {{"J1", "M1", "100%"}},
+       {{"J1", "F1", "95%"}, {"J2", "F1", "95%"}},
+       "No maternity assignment is accepted at the confidence level of 100" + mothers},
+      {95, {}, {}, "No paternity assignment is accepted at the confidence level of 95" + fathers},
+  };
+  av.SmplSize = 4;
+  testutil::WriteFile("AgeSexGtype.dat", SampleHeader(4, 2, 2) +
+                                             "M1 1 1 1 1 1 1\nF1 2 1 1 1 1 1\n"
+                                             "J1 1 0 1 1 1 1\nJ2 2 0 1 1 1 1\n");
+  MakeExecutable("Wendivarquil",
+                 "#!/bin/sh\ncp pat.txt tst.PairwisePaternity\ncp mat.txt tst.PairwiseMaternity\n");
+  for (const Case& c : cases) {
+    SCOPED_TRACE("level " + std::to_string(c.level));
+    av.ConfidencePercent = c.level;
+    av.ConfidenceLevel = common::FmtInt(c.level, 2);
+    console.str("");
+    testutil::WriteFile("pat.txt", Assignments(c.pat));
+    testutil::WriteFile("mat.txt", Assignments(c.mat));
+    try {
+      EstimateByMarker(av, 0, result, av.NumAgeClass, est);
+      ADD_FAILURE() << "no stop";
+    } catch (const StopError& e) {
+      EXPECT_EQ(e.what(), c.stop);
+    }
+    EXPECT_EQ(testutil::ReadFile("tst.Paternity"), Assignments(c.pat));
+    EXPECT_EQ(testutil::ReadFile("tst.Maternity"), Assignments(c.mat));
+    EXPECT_EQ(console.str().find("Estimating paternal parameters"), std::string::npos);
+  }
+}
+
 // A whole pass on a fixed assignment list: the companion is a script that
 // writes both files. Two age classes per sex, parents of both ages.
 TEST_F(PassRun, WholePassKeepsCopiesAndFillsTheEstimateBlock) {

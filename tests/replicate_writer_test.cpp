@@ -1,10 +1,12 @@
+#include "estimation/replicate_writer.h"
+
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "common/fixed_format.h"
 #include "estimation/control_reader.h"
-#include "estimation/replicate_writer.h"
 #include "pairwise/sample_reader.h"
 #include "test_util.h"
 
@@ -160,4 +162,18 @@ TEST(WriteVimbrelData, MainProgramReaderReadsItBack) {
   EXPECT_EQ(av.ObsAlleleFre(1, 3), 0.5);
   EXPECT_EQ(av.ObsNumAllele[3], 0);
   EXPECT_DOUBLE_EQ(av.ObsMissingShare[1], 1.0 / 3.0);
+}
+
+// A replicate written to a full disk must not leave the previous replicate's
+// sample in place for the companion to read again.
+TEST(WriteVimbrelData, AFailedWriteStopsWithTheReason) {
+  testutil::ScopedTempDir dir;
+  const Fixture f = Make(0, "Data", "95");
+  std::filesystem::create_symlink("/dev/full", "AgeSexGtype.dat");
+  try {
+    WriteVimbrelData(f.av, f.sample);
+    FAIL() << "no stop";
+  } catch (const StopError& e) {
+    EXPECT_STREQ(e.what(), "Error in writing file AgeSexGtype.dat: No space left on device");
+  }
 }

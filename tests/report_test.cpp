@@ -320,7 +320,7 @@ TEST(Report, UnwritableReportStops) {
     Output(av);
     FAIL() << "no stop";
   } catch (const StopError& e) {
-    EXPECT_STREQ(e.what(), "Error in writing the report file missing_dir/deer.Ne");
+    EXPECT_STREQ(e.what(), "Error in writing file missing_dir/deer.Ne: No such file or directory");
   }
 }
 
