@@ -288,6 +288,36 @@ TEST_F(DetermineDeltaValueTest, PinnedThresholdsOfASmallSample) {
   EXPECT_EQ(v.SimuRng.State(), (std::array<std::uint32_t, 4>{0xf3fa40b6u, 0xa1aa5cbbu, 0x4a2e50bcu, 0x5c76976eu}));
 }
 
+// Certain dropout with no other error at every codominant locus: the trials
+// produce homozygotes only there, each with a probability, so the check of
+// the simulated genotypes lets the sample through and the thresholds stay
+// those it has always had (pinned like those above).
+TEST_F(DetermineDeltaValueTest, CertainDropoutWithoutOtherErrorsKeepsItsThresholds) {
+  testutil::SamplePlan plan = SmallPlan();
+  plan.DropRate = 1.0;
+  plan.OtherErrorRate = 0.0;
+  plan.NumDominantLoci = 2;
+  plan.NumLoci = 14;
+  pairwise::Variables v;
+  Load(plan, v);
+  ASSERT_EQ(v.DropRate[1], 1.0);
+  ASSERT_EQ(v.OtherErrorRate[1], 0.0);
+  std::ostringstream console;
+  pairwise::DetermineDeltaValue(v, console);
+  const std::array<double, 11> father{0.0, 4.3833966575933232, 3.7118467824835193, 3.6513208695337624,
+                                      3.5184074464222874, 3.2046443357203955, 3.011912465033646,
+                                      2.8466638040653649, 2.7416699742115114, 2.473134053763026,
+                                      2.2824034834084443};
+  const std::array<double, 11> mother{0.0, 4.4475637545757607, 3.8713851359290601, 3.8331576677232633,
+                                      3.7679603643626436, 3.4090350191502239, 3.3206168950028214,
+                                      3.1009262953667829, 2.6985547169949555, 2.5770295602410656,
+                                      2.2616674208440557};
+  EXPECT_EQ(v.Threshold[1], father);
+  EXPECT_EQ(v.Threshold[2], mother);
+  EXPECT_EQ(v.SimuRng.State(),
+            (std::array<std::uint32_t, 4>{0x23881d82u, 0xdda5e25au, 0x93bc9ccfu, 0x393bd001u}));
+}
+
 TEST_F(DetermineDeltaValueTest, NoSimulatedCandidateLeavesEveryLevelUnreached) {
   pairwise::Variables v;
   Load(SmallPlan(), v);
