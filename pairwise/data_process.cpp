@@ -232,20 +232,26 @@ void CheckObservedGenotypesPossible(Variables& v) {
       if (v.ObsNumAllele[Sz(l)] < 2 || a1 < 1) continue;
       const double p = SingleGenotypeProb(v, l, a1, v.IndivGtype(2, l, i));
       if (p > 1e-300 && std::isfinite(p)) continue;
-      std::array<std::string, 5> lines{};
-      lines[0] = "Individual " + common::TrimRight(v.OffspringID[Sz(i)]) + ", locus " +
-                 common::TrimBoth(v.MarkerID[Sz(l)]) + ": dropout rate " + RateText(v.DropRate[Sz(l)]) +
-                 " and other error rate " + RateText(v.OtherErrorRate[Sz(l)]);
-      lines[1] = "make the observed genotype impossible!";
-      lines[2] = kDataLine2;
-      lines[3] = kDataLine3;
-      v.ErrorMessage = lines;
-      throw CompanionStop(lines);
+      StopOnImpossibleRates(v, "Individual " + common::TrimRight(v.OffspringID[Sz(i)]) + ", locus",
+                            l, "make the observed genotype impossible!");
     }
   }
 }
 
 }  // namespace
+
+void StopOnImpossibleRates(Variables& v, const std::string& subject, int l,
+                           const std::string& consequence) {
+  std::array<std::string, 5> lines{};
+  lines[0] = subject + " " + common::TrimBoth(v.MarkerID[Sz(l)]) + ": dropout rate " +
+             RateText(v.DropRate[Sz(l)]) + " and other error rate " +
+             RateText(v.OtherErrorRate[Sz(l)]);
+  lines[1] = consequence;
+  lines[2] = kDataLine2;
+  lines[3] = kDataLine3;
+  v.ErrorMessage = lines;
+  throw CompanionStop(lines);
+}
 
 void BuildErrorModel(Variables& v) {
   const int nl = v.NumLoci;

@@ -323,3 +323,142 @@ SingleGtypeLogCache::SingleGtypeLogCache(const Variables& v) {
 }
 
 }  // namespace pairwise
+
+namespace pairwise {
+
+namespace {
+
+// Alleles (index 1..) that a true genotype can carry: those whose range of
+// draws is not empty, or, when every locus is dominant, the alleles of the
+// genotype classes that some draw reaches.
+std::vector<char> TrueAlleles(const SimuTables& t, const SimuLocus& s, int n) {
+  std::vector<char> in(static_cast<std::size_t>(n) + 1, 0);
+  if (t.AllDominant) {
+    const bool c11 = s.DomAtMost[1] > 0;
+    const bool c12 = s.DomAtMost[2] > s.DomAtMost[1];
+    const bool c22 = s.DomAtMost[2] < kNumDraws;
+    in[1] = c11 || c12;
+    in[2] = c12 || c22;
+    return in;
+  }
+  // Allele i takes the draws k with CumAbove[i-1] <= k < CumAbove[i]
+  // (allele 1 from k = 0), as AlleleOf finds it.
+  for (int i = 1; i <= n; ++i) {
+    const std::int32_t from = i == 1 ? 0 : s.CumAbove[i - 1];
+    in[static_cast<std::size_t>(i)] = from < s.CumAbove[i] ? 1 : 0;
+  }
+  return in;
+}
+
+// The alleles that an other typing error can put in place: the values of
+// ErroneousAllele over all draws. The value never falls as the draw grows,
+// so the first draw of each next value is found by bisection.
+std::vector<int> ErrorAlleles(int n) {
+  auto allele = [n](std::int32_t k) { return ErroneousAllele(n, UniformRng::Bits24ToUniform(k)); };
+  std::vector<int> out;
+  for (std::int32_t k = 0; k < kNumDraws;) {
+    const int a = allele(k);
+    out.push_back(a);
+    std::int32_t lo = k + 1, hi = kNumDraws;
+    while (lo < hi) {
+      const std::int32_t mid = lo + (hi - lo) / 2;
+      if (allele(mid) > a)
+        hi = mid;
+      else
+        lo = mid + 1;
+    }
+    k = lo;
+  }
+  return out;
+}
+
+// Unordered allele pairs of one locus; every step of SimuGenotypeChange
+// treats the two slots alike, so their order does not matter until the
+// normal form.
+class PairSet {
+ public:
+  explicit PairSet(int n) : side_(static_cast<std::size_t>(n) + 1), in_(side_ * side_, 0) {}
+  int MaxAllele() const { return static_cast<int>(side_) - 1; }
+  bool Has(int a, int b) const { return in_[Index(a, b)] != 0; }
+  void Set(int a, int b, bool on = true) { in_[Index(a, b)] = on ? 1 : 0; }
+
+ private:
+  std::size_t Index(int a, int b) const {
+    return static_cast<std::size_t>(std::min(a, b)) * side_ +
+           static_cast<std::size_t>(std::max(a, b));
+  }
+  std::size_t side_;
+  std::vector<char> in_;
+};
+
+// Dropout: a heterozygote may show either allele twice, and stays as it is
+// unless every draw is a dropout.
+PairSet AfterDropout(const SimuLocus& s, const PairSet& before) {
+  if (!s.DropOn || s.DropBelow <= 0) return before;
+  PairSet after = before;
+  const int n = before.MaxAllele();
+  for (int a = 1; a <= n; ++a)
+    for (int b = a + 1; b <= n; ++b) {
+      if (!before.Has(a, b)) continue;
+      after.Set(a, a);
+      after.Set(b, b);
+      if (s.DropBelow >= kNumDraws) after.Set(a, b, false);
+    }
+  return after;
+}
+
+// Other errors: each allele on its own keeps its value (unless every draw is
+// an error) or takes one of the error alleles.
+PairSet AfterOtherErrors(const SimuLocus& s, const PairSet& before) {
+  if (!s.OtherErrorOn || s.OtherErrorBelow <= 0) return before;
+  const bool keep = s.OtherErrorBelow < kNumDraws;
+  const int n = before.MaxAllele();
+  const std::vector<int> err = ErrorAlleles(s.NumAllele);
+  PairSet after = keep ? before : PairSet(n);
+  for (const int e : err)
+    for (const int f : err) after.Set(e, f);
+  if (!keep) return after;
+  // One allele replaced: the other is any allele of a genotype before.
+  std::vector<char> kept(static_cast<std::size_t>(n) + 1, 0);
+  for (int a = 1; a <= n; ++a)
+    for (int b = a; b <= n; ++b)
+      if (before.Has(a, b))
+        kept[static_cast<std::size_t>(a)] = kept[static_cast<std::size_t>(b)] = 1;
+  for (const int e : err)
+    for (int x = 1; x <= n; ++x)
+      if (kept[static_cast<std::size_t>(x)]) after.Set(e, x);
+  return after;
+}
+
+}  // namespace
+
+std::vector<std::array<int, 2>> ProducibleGenotypes(const SimuTables& t, int l) {
+  const SimuLocus& s = t.Locus[static_cast<std::size_t>(l)];
+  if (s.NumAllele < 2) return {};
+  const int n = s.NumAllele;
+  // Parents and candidates carry any two alleles that the draws reach, and
+  // so does an offspring, one allele from each parent.
+  const std::vector<char> drawn = TrueAlleles(t, s, n);
+  PairSet held(n);
+  for (int a = 1; a <= n; ++a)
+    for (int b = a; b <= n; ++b)
+      if (drawn[static_cast<std::size_t>(a)] && drawn[static_cast<std::size_t>(b)]) held.Set(a, b);
+  const PairSet typed = AfterOtherErrors(s, AfterDropout(s, held));
+  // The normal form: a dominant heterozygote shows phenotype 1.
+  PairSet shown(n);
+  for (int a = 1; a <= n; ++a)
+    for (int b = a; b <= n; ++b)
+      if (typed.Has(a, b)) {
+        if (s.Dominant && a != b)
+          shown.Set(1, 1);
+        else
+          shown.Set(a, b);
+      }
+  std::vector<std::array<int, 2>> out;
+  for (int a = 1; a <= n; ++a)
+    for (int b = a; b <= n; ++b)
+      if (shown.Has(a, b)) out.push_back({a, b});
+  return out;
+}
+
+}  // namespace pairwise

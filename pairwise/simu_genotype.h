@@ -81,6 +81,15 @@ void SimuOffspring(const SimuTables& t, UniformRng& rng, const int* parent1, con
 // Typing errors (dropout, other errors), normal form, then missing data.
 void SimuGenotypeChange(const SimuTables& t, UniformRng& rng, int* G);
 
+// Every typed genotype that the trials can give at locus l, as
+// SimuGenotypeChange leaves it (allele 1 <= allele 2; a dominant phenotype
+// as (1, 1) or (2, 2)): the true genotypes that the draws reach, their
+// offspring, then dropout and other errors by the locus's own rates. Exact,
+// not a bound: a genotype listed comes out of some sequence of draws, one
+// left out out of none. Empty at a locus with fewer than two observed
+// alleles, which no score reads.
+std::vector<std::array<int, 2>> ProducibleGenotypes(const SimuTables& t, int l);
+
 // The same draws from uniforms drawn ahead (the threshold trials); the
 // buffer must allow reserving kMaxChangeDraws * NumLoci uniforms.
 constexpr int kMaxChangeDraws = 7;

@@ -4,9 +4,12 @@
 #include "pairwise/thresholds.h"
 
 #include <algorithm>
+#include <cmath>
+#include <stdexcept>
 #include <vector>
 
 #include "pairwise/candidate_score.h"
+#include "pairwise/data_process.h"
 #include "pairwise/likelihood.h"
 #include "pairwise/simu_genotype.h"
 #include "pairwise/threshold_walk.h"
@@ -73,6 +76,11 @@ struct TrialBest {
   double best1 = 0.0, best2 = 0.0;
   int chosen = 0;
   void Offer(double lod, int i) {
+    // The comparisons below would pass over a NaN without a word; the check
+    // of the simulated genotypes leaves every score finite, so one that is
+    // not is a bug.
+    if (!std::isfinite(lod))
+      throw std::logic_error("internal error: a threshold trial scored a non-finite LOD");
     if (lod > best1) {
       best2 = best1;
       best1 = lod;
@@ -172,11 +180,29 @@ bool ReuseSexOne(const Variables& v, const std::array<int, 3>& numSimu) {
          (v.NumKnownPrnt[1] > 0) == (v.NumKnownPrnt[2] > 0);
 }
 
+// Every genotype that the trials can produce must have a probability under
+// its locus's error model: one without (a heterozygote under certain dropout
+// that other errors still make) would give a single log-likelihood of minus
+// infinity and NaN or infinite LODs, and skew the calibration. Only loci
+// with two or more alleles enter a score.
+void CheckSimulatedGenotypesPossible(Variables& v, const SimuTables& t) {
+  for (int l = 1; l <= v.NumLoci; ++l) {
+    if (v.ObsNumAllele[static_cast<std::size_t>(l)] < 2) continue;
+    for (const auto& g : ProducibleGenotypes(t, l)) {
+      const double p = ProbSingleGtype(v, l, g[0], g[1]);
+      if (p > 1e-300 && std::isfinite(p)) continue;
+      StopOnImpossibleRates(v, "Locus", l,
+                            "make genotypes that the simulation produces impossible!");
+    }
+  }
+}
+
 }  // namespace
 
 void DetermineDeltaValue(Variables& v, std::ostream& console) {
   console << " Estimating parentage with pairwise approach\n";
   const SimuTables tables = BuildSimuTables(v);
+  CheckSimulatedGenotypesPossible(v, tables);
   v.AnyGtypeMissingQ = tables.AnyGtypeMissingQ;
   const SingleGtypeLogCache cache(v);
   const std::array<int, 3> numSimu{0, NumSimuCandidate(v, 1), NumSimuCandidate(v, 2)};

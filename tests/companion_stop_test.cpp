@@ -73,14 +73,15 @@ TEST(CompanionProgram, MissingSampleFileStopsWithStatusOne) {
   EXPECT_EQ(testutil::ReadFile("ErrorMessage"), r.out);
 }
 
-// Runs the program on a sample that it must stop on: the console and the
-// file "ErrorMessage" hold exactly the expected lines, status 1, no
-// assignment file.
-void ExpectStop(const std::string& sample, const std::string& expected) {
+// Runs the program on a sample that it must stop on: the console holds the
+// progress written before the stop and then exactly the expected lines, the
+// file "ErrorMessage" those lines; status 1, no assignment file.
+void ExpectStop(const std::string& sample, const std::string& expected,
+                const std::string& progress = "") {
   testutil::WriteFile("AgeSexGtype.dat", sample);
   const testutil::RunResult r = testutil::RunProgram(COMPANION_EXE);
   EXPECT_EQ(r.exit_status, 1);
-  EXPECT_EQ(r.out, expected);
+  EXPECT_EQ(r.out, progress + expected);
   EXPECT_EQ(testutil::ReadFile("ErrorMessage"), expected);
   EXPECT_FALSE(testutil::FileExists("Check1.PairwisePaternity"));
   EXPECT_FALSE(testutil::FileExists("Check1.PairwiseMaternity"));
@@ -108,6 +109,28 @@ TEST(CompanionProgram, ImpossibleObservedGenotypeStopsNamingItsRates) {
              " make the observed genotype impossible!\n"
              " Errors in DATA. Insufficient data or incorrect format.\n"
              " Please check DATA and format and then re-run the program\n");
+}
+
+// Certain dropout and other errors at a two-allele locus where only
+// homozygotes are seen: the sample passes the check of observed genotypes,
+// but the threshold trials would make heterozygotes that have no
+// probability, so the run stops after the pair table, before the trials.
+TEST(CompanionProgram, GenotypesTheTrialsMakeImpossibleStopNamingTheLocus) {
+  testutil::ScopedTempDir dir;
+  std::string sample = kValidSample;
+  sample.replace(sample.find("0.01 0.01\n"), 10, "1 0.01\n");  // dropout rates
+  sample.replace(sample.find("0.01 0.01\n"), 10, "1 0.01\n");  // other error rates
+  const std::size_t first = sample.find("A1 "), end = sample.find("0.5 0.5");
+  sample.replace(first, end - first,
+                 "A1 1 2 10 10 1\nA2 2 2 12 12 2\nA3 1 1 10 10 1\n"
+                 "A4 2 1 12 12 2\nA5 1 0 10 10 1\nA6 2 0 12 12 2\n");
+  ExpectStop(sample,
+             " Locus L1: dropout rate 1 and other error rate 1\n"
+             " make genotypes that the simulation produces impossible!\n"
+             " Errors in DATA. Insufficient data or incorrect format.\n"
+             " Please check DATA and format and then re-run the program\n",
+             "\nCalculating father-offspring dyad likelihood\n\n"
+             " Estimating parentage with pairwise approach\n");
 }
 
 TEST(CompanionProgram, NormalEndLeavesAnOldErrorFileAlone) {

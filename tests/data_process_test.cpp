@@ -350,7 +350,9 @@ TEST(ErrorModel, RateJustBelowZeroCountsAsZero) {
   EXPECT_EQ(below.TransRate, zero.TransRate);
   EXPECT_EQ(below.LocusError, zero.LocusError);
   EXPECT_EQ(below.PrbPOPairData, zero.PrbPOPairData);
-  for (const double t : zero.TransRate[1]) EXPECT_GE(t, 0.0);
+  for (int l = 1; l <= 2; ++l)
+    for (const double t : below.TransRate[static_cast<std::size_t>(l)])
+      EXPECT_GE(t, 0.0) << "locus " << l;
 }
 
 }  // namespace

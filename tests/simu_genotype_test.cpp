@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <set>
 #include <sstream>
 #include <vector>
 
@@ -234,6 +236,71 @@ TEST(SimuGenotypeChange, CertainlyMissingLocusBecomesUntyped) {
   EXPECT_EQ(g[1], 0);
   EXPECT_EQ(g[2], 1);
   EXPECT_EQ(g[3], 2);
+}
+
+using Genotypes = std::vector<std::array<int, 2>>;
+
+// Typed genotypes at locus l seen in n rounds of a trial's draws: two
+// parents, their offspring, each through SimuGenotypeChange, and one more
+// candidate.
+Genotypes SampledGenotypes(const SimuTables& t, int l, int n) {
+  std::set<std::array<int, 2>> seen;
+  UniformRng rng;
+  std::vector<int> p1(static_cast<std::size_t>(2 * t.NumLoci)), p2(p1), off(p1), cand(p1);
+  for (int i = 0; i < n; ++i) {
+    pairwise::SimuParentGenotype(t, rng, p1.data());
+    pairwise::SimuParentGenotype(t, rng, p2.data());
+    pairwise::SimuOffspring(t, rng, p1.data(), p2.data(), off.data());
+    pairwise::SimuParentGenotype(t, rng, cand.data());
+    for (std::vector<int>* g : {&off, &p1, &p2, &cand}) {
+      pairwise::SimuGenotypeChange(t, rng, g->data());
+      const int* a = g->data() + 2 * (l - 1);
+      if (a[0] >= 1) seen.insert({a[0], a[1]});
+    }
+  }
+  return Genotypes(seen.begin(), seen.end());
+}
+
+// The genotypes that the trials can produce at a locus, worked out by hand
+// from the draws and each locus's rates; where the rare ones are not too
+// rare, also held against what the draws give.
+TEST(ProducibleGenotypes, FollowTheDrawsAndTheRates) {
+  struct Case {
+    const char* name;
+    std::vector<std::vector<double>> freq;
+    std::vector<int> dominant;
+    int locus;
+    double drop, other;  // rates of that locus
+    Genotypes expected;
+    bool sampled;  // the draws give every listed genotype in 20000 rounds
+  };
+  const Genotypes all3 = {{1, 1}, {1, 2}, {1, 3}, {2, 2}, {2, 3}, {3, 3}};
+  const Genotypes all2 = {{1, 1}, {1, 2}, {2, 2}};
+  const Genotypes hom2 = {{1, 1}, {2, 2}};
+  const std::vector<Case> cases = {
+      {"no errors: every pair of alleles", {{0.5, 0.3, 0.2}}, {0}, 1, 0.0, 0.0, all3, true},
+      {"certain dropout, no other error: homozygotes only", {{0.6, 0.4}}, {0}, 1, 1.0, 0.0, hom2, true},
+      {"certain dropout and other errors: heterozygotes again", {{0.6, 0.4}}, {0}, 1, 1.0, 1.0, all2, true},
+      {"certain dropout, other errors just above 1e-300", {{0.6, 0.4}}, {0}, 1, 1.0, 2e-300, all2, false},
+      {"certain dropout, other errors not above 1e-300", {{0.6, 0.4}}, {0}, 1, 1.0, 1e-300, hom2, true},
+      {"dropout below 1 that every draw takes", {{0.6, 0.4}}, {0}, 1, 1.0 - 1e-9, 0.0, hom2, true},
+      {"dropout below 1: heterozygotes stay", {{0.6, 0.4}}, {0}, 1, 0.9, 0.0, all2, true},
+      {"an allele no draw reaches", {{0.5, 0.5 - 1e-9, 1e-9}}, {0}, 1, 0.0, 0.0, all2, true},
+      {"other errors reach that allele", {{0.5, 0.5 - 1e-9, 1e-9}}, {0}, 1, 0.0, 0.3, all3, true},
+      {"dominant among codominant: phenotypes", {{0.5, 0.5}, {0.7, 0.3}}, {0, 1}, 2, 1.0, 0.0, hom2, true},
+      {"all dominant", {{0.7, 0.3}, {0.4, 0.6}}, {1, 1}, 1, 0.2, 0.1, hom2, true},
+      {"a locus with one allele enters no score", {{1.0}, {0.5, 0.5}}, {0, 0}, 1, 0.0, 0.5, {}, false},
+  };
+  for (const Case& c : cases) {
+    pairwise::Variables v = Loci(c.freq, c.dominant);
+    v.DropRate[static_cast<std::size_t>(c.locus)] = c.drop;
+    v.OtherErrorRate[static_cast<std::size_t>(c.locus)] = c.other;
+    const SimuTables t = pairwise::BuildSimuTables(v);
+    EXPECT_EQ(pairwise::ProducibleGenotypes(t, c.locus), c.expected) << c.name;
+    if (c.sampled) {
+      EXPECT_EQ(SampledGenotypes(t, c.locus, 20000), c.expected) << c.name;
+    }
+  }
 }
 
 // The cached sum must equal the likelihood routine's term by term, or the

@@ -288,6 +288,105 @@ TEST_F(DetermineDeltaValueTest, PinnedThresholdsOfASmallSample) {
   EXPECT_EQ(v.SimuRng.State(), (std::array<std::uint32_t, 4>{0xf3fa40b6u, 0xa1aa5cbbu, 0x4a2e50bcu, 0x5c76976eu}));
 }
 
+// Certain dropout with no other error at every codominant locus: the trials
+// produce homozygotes only there, each with a probability, so the check of
+// the simulated genotypes lets the sample through and the thresholds stay
+// those it has always had (pinned like those above).
+TEST_F(DetermineDeltaValueTest, CertainDropoutWithoutOtherErrorsKeepsItsThresholds) {
+  testutil::SamplePlan plan = SmallPlan();
+  plan.DropRate = 1.0;
+  plan.OtherErrorRate = 0.0;
+  plan.NumDominantLoci = 2;
+  plan.NumLoci = 14;
+  pairwise::Variables v;
+  Load(plan, v);
+  ASSERT_EQ(v.DropRate[1], 1.0);
+  ASSERT_EQ(v.OtherErrorRate[1], 0.0);
+  std::ostringstream console;
+  pairwise::DetermineDeltaValue(v, console);
+  const std::array<double, 11> father{0.0, 4.3833966575933232, 3.7118467824835193, 3.6513208695337624,
+                                      3.5184074464222874, 3.2046443357203955, 3.011912465033646,
+                                      2.8466638040653649, 2.7416699742115114, 2.473134053763026,
+                                      2.2824034834084443};
+  const std::array<double, 11> mother{0.0, 4.4475637545757607, 3.8713851359290601, 3.8331576677232633,
+                                      3.7679603643626436, 3.4090350191502239, 3.3206168950028214,
+                                      3.1009262953667829, 2.6985547169949555, 2.5770295602410656,
+                                      2.2616674208440557};
+  EXPECT_EQ(v.Threshold[1], father);
+  EXPECT_EQ(v.Threshold[2], mother);
+  EXPECT_EQ(v.SimuRng.State(),
+            (std::array<std::uint32_t, 4>{0x23881d82u, 0xdda5e25au, 0x93bc9ccfu, 0x393bd001u}));
+}
+
+// A sample file of 16 individuals at three loci: L1 codominant with the
+// given number of alleles, only homozygotes observed, at the given rates;
+// L2 codominant with four alleles and L3 dominant, both at rates 0.01.
+std::string HomozygousLocusSample(int alleles, const std::string& drop1,
+                                  const std::string& other1) {
+  std::string s = "'Trials check'\nTrials\n16\n2 2\n1 1\n1\n0\n0\n3\n95\nL1 L2 L3\n0 0 1\n";
+  s += drop1 + " 0.01 0.01\n" + other1 + " 0.01 0.01\n";
+  for (int i = 1; i <= 16; ++i) {
+    const std::string l1 = std::to_string(10 + 2 * (i % alleles));
+    s += "I" + std::to_string(i) + " " + std::to_string(1 + i % 2) + " " + std::to_string(i % 3) +
+         " " + l1 + " " + l1 + " " + std::to_string(1 + i % 4) + " " +
+         std::to_string(1 + (i / 2) % 4) + " " + std::to_string(1 + (i / 3) % 2) + "\n";
+  }
+  return s + "0.5 0.5\n0\n0\n0\n0\n";
+}
+
+// At a locus where only homozygotes are seen, certain dropout together with
+// other errors lets the trials make heterozygotes; where the error model
+// gives one of them no probability above 1e-300 the run stops before the
+// first trial, naming the locus and its rates. Otherwise the trials run, and
+// each of their LODs is finite, or they would have ended in an internal
+// error.
+TEST_F(DetermineDeltaValueTest, GenotypesTheTrialsMakeImpossibleStopBeforeTheTrials) {
+  const std::string heading = " Estimating parentage with pairwise approach\n";
+  const std::string data2 = "Errors in DATA. Insufficient data or incorrect format.";
+  const std::string data3 = "Please check DATA and format and then re-run the program";
+  const std::string impossible = "make genotypes that the simulation produces impossible!";
+  struct Case {
+    const char* name;
+    int alleles;
+    std::string drop1, other1;
+    std::vector<std::string> lines;  // empty: the trials run
+  };
+  const std::vector<Case> cases = {
+      {"two alleles, both rates 1", 2, "1", "1",
+       {"Locus L1: dropout rate 1 and other error rate 1", impossible, data2, data3}},
+      {"four alleles, other errors just above 1e-300", 4, "1", "2e-300",
+       {"Locus L1: dropout rate 1 and other error rate 2e-300", impossible, data2, data3}},
+      {"two alleles, other errors just above 1e-300", 2, "1", "2e-300", {}},
+      {"no other error: homozygotes only", 2, "1", "0", {}},
+      {"other errors not above 1e-300 are not simulated", 4, "1", "1e-300", {}},
+      {"four alleles, both rates 1", 4, "1", "1", {}},
+      {"dropout below 1", 2, "0.5", "1", {}},
+  };
+  for (const Case& c : cases) {
+    testutil::WriteFile("AgeSexGtype.dat", HomozygousLocusSample(c.alleles, c.drop1, c.other1));
+    pairwise::Variables v;
+    std::ostringstream quiet, console;
+    testutil::PrepareCompanionData(v, quiet);
+    ASSERT_EQ(v.ObsNumAllele[1], c.alleles) << c.name;
+    std::vector<std::string> lines;
+    try {
+      pairwise::DetermineDeltaValue(v, console);
+    } catch (const pairwise::CompanionStop& stop) {
+      EXPECT_EQ(v.ErrorMessage, stop.lines) << c.name;
+      for (const std::string& l : stop.lines)
+        if (!l.empty()) lines.push_back(l);
+      EXPECT_EQ(console.str(), heading) << c.name;  // not one trial ran
+    }
+    EXPECT_EQ(lines, c.lines) << c.name;
+    if (!c.lines.empty()) continue;
+    for (int s = 1; s <= 2; ++s)
+      for (int j = 1; j <= 10; ++j) {
+        const double t = v.Threshold[static_cast<std::size_t>(s)][static_cast<std::size_t>(j)];
+        EXPECT_TRUE(t == kUnreached || (t >= 0.0 && t < 1e6)) << c.name << " " << s << " " << j;
+      }
+  }
+}
+
 TEST_F(DetermineDeltaValueTest, NoSimulatedCandidateLeavesEveryLevelUnreached) {
   pairwise::Variables v;
   Load(SmallPlan(), v);
