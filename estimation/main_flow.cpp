@@ -15,6 +15,7 @@
 #include "estimation/estimation_pass.h"
 #include "estimation/report.h"
 #include "estimation/wall_clock.h"
+#include "estimation/worker_pool.h"
 
 namespace estimation {
 
@@ -45,6 +46,7 @@ void StoreOriginalPass(AgeVariables& av, const PassResult& result) {
 
 void RunSteps(AgeVariables& av) {
   ShowVersion(*av.Console);
+  av.SearchThreads = ThreadsSetting(std::getenv(kThreadsVariable));
   ReadData(av);
   RemoveFile(kSampleFile);
   CopyFile(kControlFile, kSampleFile);

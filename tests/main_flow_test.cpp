@@ -127,6 +127,29 @@ TEST(MainFlow, RunMainStopsAfterTheBannerAndLeavesFilesAlone) {
   EXPECT_FALSE(AnyReportWritten());
 }
 
+// A bad thread count stops the run after the banner, before the control
+// file is read or copied.
+TEST(MainFlow, BadThreadCountStopsBeforeTheControlFileIsRead) {
+  testutil::ScopedTempDir dir;
+  testutil::WriteFile("Tavimorelund.dat", ControlFile("A 1 1 1 2\nB 2 1 1 2\n"));
+  testutil::ScopedEnv env("TAVIMORELUND_THREADS", "0");
+  std::ostringstream console;
+  std::ostringstream err;
+  std::streambuf* old_err = std::cerr.rdbuf(err.rdbuf());
+  AgeVariables av;
+  av.Console = &console;
+  const int status = estimation::RunMain(av);
+  std::cerr.rdbuf(old_err);
+
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(console.str(), kBanner +
+                               " StopOnError: TAVIMORELUND_THREADS=\"0\": the number of threads "
+                               "must be a whole number of at least 1 (unset it to use every "
+                               "core)\n");
+  EXPECT_EQ(err.str(), "program terminated by StopOnError\n");
+  EXPECT_FALSE(testutil::FileExists("AgeSexGtype.dat"));
+}
+
 TEST(MainFlow, ProgramStopsWithStatusOneAndTheStopText) {
   struct Case {
     const char* name;
