@@ -13,6 +13,7 @@
 
 #include "common/fp_mode.h"
 #include "estimation/age_variables.h"
+#include "test_util.h"
 
 namespace {
 
@@ -46,6 +47,27 @@ TEST(ThreadsSetting, AnythingElseStopsNamingTheVariableAndValue) {
                     "to use every core)");
     }
   }
+}
+
+// The program reads the setting once after its banner: a bad value stops
+// it there, before the control file is read or copied.
+TEST(ThreadsSetting, BadValueStopsTheProgramAfterTheBannerBeforeAnyFileIsTouched) {
+  testutil::ScopedTempDir dir;
+  testutil::WriteFile("Tavimorelund.dat",
+                      "Run\nout\n2\n2 2\n1 1\n1\n0\n0\n1\n95\nM1\n0\n0\n0\n"
+                      "A 1 1 1 2\nB 2 1 1 2\n0.5 0.5\n0\n0\n0\n0\n");
+  testutil::WriteFile("AgeSexGtype.dat", "stale\n");
+  testutil::ScopedEnv env("TAVIMORELUND_THREADS", "0");
+  const testutil::RunResult r = testutil::RunProgram(MAIN_EXE);
+  EXPECT_EQ(r.exit_status, 1);
+  const std::string stop =
+      " StopOnError: TAVIMORELUND_THREADS=\"0\": the number of threads must be a whole number of "
+      "at least 1 (unset it to use every core)\n";
+  const std::string rule(82, '-');
+  EXPECT_EQ(r.out.substr(r.out.find(rule, 2)), rule + "\n\n\n" + stop) << r.out;
+  EXPECT_EQ(r.err, "program terminated by StopOnError\n");
+  EXPECT_EQ(testutil::ReadFile("AgeSexGtype.dat"), "stale\n");
+  EXPECT_FALSE(testutil::FileExists("out.Ne"));
 }
 
 // What happened to each item, and on which thread.
