@@ -1,5 +1,6 @@
-// Multi-start search and objective cost on count tables of a sample of
-// about 1000 individuals (one parent sex), S estimated.
+// Multi-start search (on one thread and on every core) and objective cost
+// on count tables of a sample of about 1000 individuals (one parent sex),
+// S estimated.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -9,6 +10,7 @@
 #include "common/fp_mode.h"
 #include "estimation/find_estimates.h"
 #include "estimation/likelihood_model.h"
+#include "estimation/worker_pool.h"
 
 namespace {
 
@@ -61,21 +63,27 @@ AgeVariables Sample(int K, std::ostream& console) {
   return av;
 }
 
+// Args: K, and the threads of the minimisations (0: every core). The time is
+// wall-clock time, so that the threads show.
 void BM_FindEstimates(benchmark::State& state) {
   common::EnableFlushToZero();
   const int K = static_cast<int>(state.range(0));
+  const int threads =
+      state.range(1) == 0 ? estimation::ThreadsSetting(nullptr) : static_cast<int>(state.range(1));
   const int starts = 500;
   std::ostringstream console;
   estimation::SearchStats stats;
   long long runs = 0;
   for (auto _ : state) {
     AgeVariables av = Sample(K, console);
+    av.SearchThreads = threads;
     std::vector<double> X;
     FindEstimates(av, 10000, starts, K, 3 * K - 1, X, stats);
     benchmark::DoNotOptimize(X.data());
     ++runs;
   }
   const double n = static_cast<double>(runs) * starts;
+  state.counters["threads"] = threads;
   state.counters["start"] = benchmark::Counter(n, benchmark::Counter::kIsRate |
                                                       benchmark::Counter::kInvert);
   state.counters["evals_per_start"] = static_cast<double>(stats.FuncEvaluations) / n;
@@ -84,7 +92,12 @@ void BM_FindEstimates(benchmark::State& state) {
       benchmark::Counter(static_cast<double>(stats.FuncEvaluations),
                          benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
-BENCHMARK(BM_FindEstimates)->Arg(4)->Arg(10)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_FindEstimates)
+    ->ArgsProduct({{3, 10, 20}, {1, 0}})
+    ->ArgNames({"K", "threads"})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 // One objective evaluation at an admissible point: the sampling terms come
 // from the cache when only the shares move (arg 1), or are recomputed (0).

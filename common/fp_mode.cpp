@@ -9,4 +9,8 @@ void EnableFlushToZero() {
   _mm_setcsr(_mm_getcsr() | 0x8040u);
 }
 
+unsigned CurrentFpMode() { return _mm_getcsr(); }
+
+void SetFpMode(unsigned mode) { _mm_setcsr(mode); }
+
 }  // namespace common

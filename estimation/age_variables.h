@@ -83,6 +83,7 @@ struct AgeVariables {
 
   // Start-up.
   int CrrtOS = 1;                          // 1 bare name, 2 "./" in front
+  int SearchThreads = 1;                   // threads of the search's minimisations
   Ran2 Rng;                                // the one random stream (Idum inside)
 
   // Results: Estimate(row, col) per layer 0 estimate, 1 CI95L, 2 CI95U.

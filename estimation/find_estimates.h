@@ -6,7 +6,9 @@
 namespace estimation {
 // Reads SamplingPrbKnown, SampledCounts, PODyadCounts, NumOff, SamplingPrbPrt
 // of av; draws from av.Rng; writes dots to *av.Console. X is 1-based with
-// X[1..LenX] (resized here).
+// X[1..LenX] (resized here). The minimisations run on av.SearchThreads
+// threads; the stream's draws, the results and the dots are the same for
+// any number.
 void FindEstimates(AgeVariables& av, int MaxSize, int NumStart, int K, int LenX,
                    std::vector<double>& X);
 
@@ -23,6 +25,7 @@ struct SearchStats {
   long long FuncEvaluations = 0;  // every objective evaluation, start tests included
   int FailedStarts = 0;           // starts that gave 1e300 and a zero point
   long long Redraws = 0;          // start points drawn again after an inadmissible draw
+  Table2<double> StartResults;    // of the last search: (0..NCom, 1..NumStart) as above
 };
 // The same search, also reporting its work in stats.
 void FindEstimates(AgeVariables& av, int MaxSize, int NumStart, int K, int LenX,

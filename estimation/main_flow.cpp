@@ -21,6 +21,7 @@
 #include "estimation/file_output.h"
 #include "estimation/report.h"
 #include "estimation/wall_clock.h"
+#include "estimation/worker_pool.h"
 
 namespace estimation {
 
@@ -51,6 +52,7 @@ void StoreOriginalPass(AgeVariables& av, const PassResult& result) {
 
 void RunSteps(AgeVariables& av) {
   ShowVersion(*av.Console);
+  av.SearchThreads = ThreadsSetting(std::getenv(kThreadsVariable));
   ReadData(av);
   // Refused before any file is touched or the companion is started.
   const std::string refusal = BootstrapLevelProblem(av);

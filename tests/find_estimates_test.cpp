@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstdint>
 #include <cmath>
 #include <sstream>
 #include <string>
@@ -282,6 +284,102 @@ TEST(FindEstimates, SingleStartIsPowellFromTheDrawnPointAndDirections) {
                       << c0 - 2;
       EXPECT_EQ(av.Rng.Idum, rng.Idum);
       EXPECT_EQ(av.Rng.IY, rng.IY);
+    }
+  }
+}
+
+// Everything a search leaves that must not depend on the number of threads.
+struct SearchOutcome {
+  std::vector<std::uint64_t> X;       // bit patterns
+  std::vector<std::uint64_t> starts;  // StartResults, column by column
+  estimation::Ran2 rng;
+  SearchStats stats;
+  std::string console;
+};
+
+std::uint64_t Bits(double v) { return std::bit_cast<std::uint64_t>(v); }
+
+struct ThreadCase {
+  const char* name;
+  Model model;
+  bool known;
+  int MaxSize;
+  int NumStart;
+  double knownS2 = 0.0;  // when above 0: the known S of class 2, with no sampled member of it
+};
+
+SearchOutcome Search(const ThreadCase& c, int threads) {
+  SearchOutcome o;
+  std::ostringstream console;
+  AgeVariables av = ExpectedCounts(c.model, c.known, console);
+  if (c.knownS2 > 0.0) {
+    av.SamplingPrbPrt[2] = c.knownS2;
+    av.SampledCounts[0] -= av.SampledCounts[2];
+    av.SampledCounts[2] = 0;
+  }
+  av.SearchThreads = threads;
+  const int K = static_cast<int>(c.model.P.size()) - 1;
+  std::vector<double> X;
+  FindEstimates(av, c.MaxSize, c.NumStart, K, NCom(K, c.known), X, o.stats);
+  for (double v : X) o.X.push_back(Bits(v));
+  const estimation::Table2<double>& r = o.stats.StartResults;
+  for (int t = r.ColLo(); t <= r.ColHi(); ++t)
+    for (int j = r.RowLo(); j <= r.RowHi(); ++j) o.starts.push_back(Bits(r(j, t)));
+  o.rng = av.Rng;
+  o.console = console.str();
+  return o;
+}
+
+Model ModelK1() { return {{0, 1.0}, {0, 500}, {0, 0.3}, {200}}; }
+Model ModelK7() {
+  return {{0, 0.05, 0.1, 0.15, 0.2, 0.2, 0.15, 0.15},
+          {0, 1000, 800, 640, 510, 410, 330, 260},
+          {0, 0.2, 0.2, 0.25, 0.25, 0.3, 0.3, 0.3},
+          {400, 320, 260, 200, 160, 130, 100}};
+}
+
+// The minimisations on 2 or 7 threads: the same draws in the same order, the
+// same result of every start, the same estimate, stream state, work counts
+// and console bytes as on the calling thread alone.
+TEST(FindEstimates, AnyNumberOfThreadsGivesTheOneThreadSearchBitForBit) {
+  const ThreadCase cases[] = {
+      {"K 2, S estimated", ModelK2(), false, 10000, 40},
+      {"K 4, S known", ModelK4(), true, 10000, 40},
+      {"K 7, S estimated", ModelK7(), false, 10000, 30},
+      {"K 1, S estimated", ModelK1(), false, 10000, 20},
+      // Every scale is at most K + 10, so each is raised by one.
+      {"K 2, MaxSize 12", SmallModelK2(), false, 12, 20},
+      // The small scales leave N S at or below the sampled count: those starts fail.
+      {"K 2, S known, small starts fail", SmallModelK2(), true, 1000, 30},
+      // Every start fails at once; the dots break lines after 50 and 150.
+      {"K 2, 250 failed starts", ModelK2(), true, 10000, 250, 1e-7},
+  };
+  for (const ThreadCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const SearchOutcome one = Search(c, 1);
+    const int K = static_cast<int>(c.model.P.size()) - 1;
+    ASSERT_EQ(one.starts.size(), Idx(c.NumStart * (NCom(K, c.known) + 1)));
+    // Failed starts (at the draw or in the minimiser) in every case; all
+    // of them only where the case says so.
+    EXPECT_GT(one.stats.FailedStarts, 0);
+    if (c.knownS2 > 0.0) {
+      EXPECT_EQ(one.stats.FailedStarts, c.NumStart);
+    } else {
+      EXPECT_LT(one.stats.FailedStarts, c.NumStart);
+    }
+    for (const int threads : {2, 7}) {
+      SCOPED_TRACE(std::to_string(threads) + " threads");
+      const SearchOutcome many = Search(c, threads);
+      EXPECT_EQ(many.X, one.X);
+      EXPECT_EQ(many.starts, one.starts);
+      EXPECT_EQ(many.rng.Idum, one.rng.Idum);
+      EXPECT_EQ(many.rng.IDUM2, one.rng.IDUM2);
+      EXPECT_EQ(many.rng.IV, one.rng.IV);
+      EXPECT_EQ(many.rng.IY, one.rng.IY);
+      EXPECT_EQ(many.stats.FuncEvaluations, one.stats.FuncEvaluations);
+      EXPECT_EQ(many.stats.FailedStarts, one.stats.FailedStarts);
+      EXPECT_EQ(many.stats.Redraws, one.stats.Redraws);
+      EXPECT_EQ(many.console, one.console);
     }
   }
 }

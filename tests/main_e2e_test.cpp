@@ -84,7 +84,7 @@ std::vector<Member> Survivors(std::vector<Member> from, int size, Stream& rng) {
 
 // Ten years of a population of fixed class sizes, then a sample of each
 // member with probability kSampled; returns "Tavimorelund.dat".
-std::string SimulatedControlFile(const Truth& t, std::uint64_t seed) {
+std::string SimulatedControlFile(const Truth& t, std::uint64_t seed, int replicates = 0) {
   Stream rng(seed);
   Cohorts pop[3];
   for (int s = 1; s <= 2; ++s) {
@@ -117,7 +117,7 @@ std::string SimulatedControlFile(const Truth& t, std::uint64_t seed) {
   std::ostringstream f;
   f << "SimPop\nsimpop\n" << n << "\n3 3\n1 1\n0\n1\n"
     << "0.5 0.5 0.5\n0.5 0.5 0.5\n"
-    << "0\n" << kLoci << "\n95\n";
+    << replicates << "\n" << kLoci << "\n95\n";
   for (int l = 1; l <= kLoci; ++l) f << "L" << l << ' ';
   f << '\n';
   for (int l = 1; l <= kLoci; ++l) f << "0 ";
@@ -190,4 +190,29 @@ TEST(MainEndToEnd, SimulatedPopulationGivesEstimatesNearTheTruthAndRepeats) {
   const testutil::RunResult second = testutil::RunProgram(MAIN_EXE);
   ASSERT_EQ(second.exit_status, 0) << second.out << second.err;
   EXPECT_EQ(WithoutTimeLines(testutil::ReadFile("simpop.Ne")), WithoutTimeLines(report));
+}
+
+// The search's threads change no byte of the report (apart from its times),
+// of the kept assignments or of the console, bootstrap replicates included.
+TEST(MainEndToEnd, ThreadCountChangesNoOutput) {
+  testutil::ScopedTempDir dir;
+  testutil::WriteFile("Tavimorelund.dat", SimulatedControlFile(Truth(), 20240602, 1));
+  std::string console, report, paternity;
+  for (const char* threads : {"1", "2", "7"}) {
+    SCOPED_TRACE(std::string("TAVIMORELUND_THREADS=") + threads);
+    testutil::ScopedEnv env("TAVIMORELUND_THREADS", threads);
+    const testutil::RunResult r = testutil::RunProgram(MAIN_EXE);
+    ASSERT_EQ(r.exit_status, 0) << r.out << r.err;
+    ASSERT_NE(r.out.find("simulated data: replicate=1"), std::string::npos) << r.out;
+    const std::string got = WithoutTimeLines(testutil::ReadFile("simpop.Ne"));
+    if (console.empty()) {
+      console = r.out;
+      report = got;
+      paternity = testutil::ReadFile("simpop.Paternity");
+      continue;
+    }
+    EXPECT_EQ(r.out, console);
+    EXPECT_EQ(got, report);
+    EXPECT_EQ(testutil::ReadFile("simpop.Paternity"), paternity);
+  }
 }

@@ -6,6 +6,7 @@ set_tests_properties(
   ExampleRegression.ReportMatchesExpected
   DetermineDeltaValueTest.FastTrialsEqualAPlainReading
   MainEndToEnd.SimulatedPopulationGivesEstimatesNearTheTruthAndRepeats
+  MainEndToEnd.ThreadCountChangesNoOutput
   FindCI95EndToEnd.IntervalsHoldEveryPointEstimate
   FindCI95EndToEnd.ReportShowsTheIntervals
   PROPERTIES LABELS slow)

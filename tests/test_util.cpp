@@ -24,18 +24,21 @@ ScopedTempDir::~ScopedTempDir() {
   std::filesystem::remove_all(dir_, ec);
 }
 
-ScopedPath::ScopedPath(const std::string& path) {
-  const char* old = std::getenv("PATH");
+ScopedEnv::ScopedEnv(const std::string& name, const char* value) : name_(name) {
+  const char* old = std::getenv(name_.c_str());
   had_ = old != nullptr;
   if (had_) old_ = old;
-  setenv("PATH", path.c_str(), 1);
+  if (value != nullptr)
+    setenv(name_.c_str(), value, 1);
+  else
+    unsetenv(name_.c_str());
 }
 
-ScopedPath::~ScopedPath() {
+ScopedEnv::~ScopedEnv() {
   if (had_)
-    setenv("PATH", old_.c_str(), 1);
+    setenv(name_.c_str(), old_.c_str(), 1);
   else
-    unsetenv("PATH");
+    unsetenv(name_.c_str());
 }
 
 void WriteFile(const std::string& name, const std::string& content) {

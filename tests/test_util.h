@@ -22,17 +22,25 @@ class ScopedTempDir {
   std::filesystem::path old_;
 };
 
-// Sets PATH for the lifetime of the object and then restores it.
-class ScopedPath {
+// Sets (or, for a null value, unsets) an environment variable for the
+// lifetime of the object and then restores it.
+class ScopedEnv {
  public:
-  explicit ScopedPath(const std::string& path);
-  ~ScopedPath();
-  ScopedPath(const ScopedPath&) = delete;
-  ScopedPath& operator=(const ScopedPath&) = delete;
+  ScopedEnv(const std::string& name, const char* value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
 
  private:
+  std::string name_;
   bool had_ = false;
   std::string old_;
+};
+
+// Sets PATH for the lifetime of the object and then restores it.
+class ScopedPath : public ScopedEnv {
+ public:
+  explicit ScopedPath(const std::string& path) : ScopedEnv("PATH", path.c_str()) {}
 };
 
 void WriteFile(const std::string& name, const std::string& content);
