@@ -290,10 +290,6 @@ void SimuGenotypeChange(const SimuTables& t, UniformBuffer& u, int* G) {
   u.Commit(c);
 }
 
-}  // namespace pairwise
-
-namespace pairwise {
-
 // Every genotype that a simulated locus can show is filled at once: alleles
 // 1..ObsNumAllele at a codominant locus, phenotypes 1 and 2 at a dominant one.
 SingleGtypeLogCache::SingleGtypeLogCache(const Variables& v) {
@@ -321,10 +317,6 @@ SingleGtypeLogCache::SingleGtypeLogCache(const Variables& v) {
       }
   }
 }
-
-}  // namespace pairwise
-
-namespace pairwise {
 
 namespace {
 
